@@ -1,0 +1,35 @@
+# The two commands of the README: `make run` and `make test`.
+# Both install missing Debian packages and build first.
+BUILD ?= build
+ASAN_BUILD ?= build-asan
+WERROR ?= $(if $(CI),ON,OFF)
+JOBS ?= $(shell nproc)
+
+.PHONY: deps build run test test-plain test-sanitize bench clean
+
+deps:
+	bash scripts/setup-deps.sh
+
+build: deps
+	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUORVEL_WERROR=$(WERROR)
+	cmake --build $(BUILD) -j $(JOBS)
+
+run: build
+	cd data/demo && ../../$(BUILD)/quorvel-cli catalogue Ninshiki.xml
+
+test-plain: build
+	ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)
+
+test-sanitize: deps
+	cmake -S . -B $(ASAN_BUILD) -DCMAKE_BUILD_TYPE=Debug -DQUORVEL_SANITIZE=ON \
+	  -DQUORVEL_BENCH=OFF -DQUORVEL_WERROR=$(WERROR)
+	cmake --build $(ASAN_BUILD) -j $(JOBS)
+	ctest --test-dir $(ASAN_BUILD) --output-on-failure -j $(JOBS)
+
+test: test-plain test-sanitize
+
+bench: build
+	$(BUILD)/bench/quorvel-bench
+
+clean:
+	rm -rf $(BUILD) $(ASAN_BUILD)

@@ -1,0 +1,116 @@
+// Start-up and shutdown of the program's state, and its INI access.
+#include "app/converter_state.h"
+
+#include <algorithm>
+
+#include "app/controls.h"
+#include "app/strings.h"
+#include "catalogue/catalogue.h"
+#include "platform/paths.h"
+#include "platform/profile.h"
+#include "platform/sjis.h"
+#include "app/main_list.h"
+#include "speech/recognizer.h"
+
+namespace quorvel {
+
+std::string MakeIniPath(const std::string& executablePath) {
+  std::size_t sep = sjis::FindLastSeparator(executablePath);
+  std::string folder = sep == std::string::npos ? "" : executablePath.substr(0, sep + 1);
+  return folder + "Quorvel.ini";
+}
+
+bool IsArithmeticDictionary(const std::string& dictionaryPath) {
+  return sjis::FindAtBoundary(dictionaryPath, "\\calc") != std::string::npos;
+}
+
+int ClampCapacity(long long configured) {
+  if (configured <= 0) return kDefaultCapacity;
+  return static_cast<int>(std::min<long long>(configured, kMaxCapacity));
+}
+
+ConverterState::ConverterState(const StateOptions& options)
+    : instanceMutex(options.lockDir) {
+  std::string exe = options.executablePath.empty() ? platform::ExecutablePath()
+                                                   : options.executablePath;
+  iniPath = MakeIniPath(exe);
+  dataSet = ReadIniInt("DATA", "PLAYER_TYPE", 0);
+  // A value beyond the six data sets would name a radio that does not exist.
+  if (dataSet < 0 || dataSet >= kDataSetCount) dataSet = 0;
+  modelMask = static_cast<std::uint32_t>(ReadIniInt("DATA", "VERSION", 1));
+  items.resize(static_cast<std::size_t>(
+      ClampCapacity(ReadIniInt("DATA", "NINSHIKI_DATA_COUNT", kDefaultCapacity))));
+  dictionaryPath = ReadIniString("SPEECH", "DICTIONARY", "");
+  generalDictation = ReadIniInt("SPEECH", "GENERAL", 0) == 1;
+  suppressWhilePlaying = ReadIniInt("SPEECH", "DISABLE_TIME", 0) == 1 ? 1 : 0;
+  suppressUntil = 0;
+  remoteDir = ReadIniString("REMOTE", "REMOTE_DIR", ".");
+  remoteInterval = ReadIniInt("REMOTE", "REMOTE_INTERVAL", 1000);
+}
+
+ConverterState::~ConverterState() = default;
+
+void ConverterState::AttachWindow(ui::DialogHost* window) {
+  mainWindow = window;
+  connectType = ReadIniInt("REMOTE", "CONNECT_TYPE", 1);
+  if (!instanceMutex.Acquire()) {
+    ShowMessage(IDS_ALREADY_RUNNING);
+    if (mainWindow) mainWindow->PostClose();
+    return;
+  }
+  if (mainWindow) {
+    if (generalDictation) mainWindow->SetCheck(ctl::kGeneralCheck, true);
+    if (dataSet != 0) {
+      mainWindow->SetCheck(ctl::kFirstDataSetRadio, false);
+      mainWindow->SetCheck(ctl::kFirstDataSetRadio + dataSet, true);
+    }
+  }
+  if (dataSet == kDictionaryDataSet) {
+    if (mainWindow) {
+      mainWindow->EnableControl(ctl::kDictionaryButton, true);
+      mainWindow->EnableControl(ctl::kRegisterButton, false);
+    }
+    arithmeticEnabled = IsArithmeticDictionary(dictionaryPath);
+  }
+  LoadCatalogue(*this, dataSet);
+  if (dataSet == kProgramDataSet) ScanProgramFolder(*this);
+  if (ReadIniInt("SPEECH", "AUTOSTART", 1) == 1) StartRecognizer(*this);
+  FillList(*this);
+}
+
+void ConverterState::Shutdown() {
+  if (shutDown_) return;
+  shutDown_ = true;
+  WriteIniString("DATA", "PLAYER_TYPE", std::to_string(dataSet % 10));
+  WriteIniString("SPEECH", "DICTIONARY", dictionaryPath);
+  WriteIniString("SPEECH", "GENERAL", generalDictation ? "1" : "0");
+  StopRecognizer(*this);
+  ClearItems(*this, true);
+  instanceMutex.Release();
+}
+
+std::string ConverterState::ReadIniString(const char* section, const char* key,
+                                          const char* fallback) const {
+  return profile::GetString(section, key, fallback, platform::ToNativePath(iniPath));
+}
+
+int ConverterState::ReadIniInt(const char* section, const char* key, int fallback) const {
+  return profile::GetInt(section, key, fallback, platform::ToNativePath(iniPath));
+}
+
+bool ConverterState::WriteIniString(const char* section, const char* key,
+                                    const std::string& value) const {
+  return profile::WriteString(section, key, value, platform::ToNativePath(iniPath));
+}
+
+ui::Answer ConverterState::ShowMessage(int stringId, const std::string& text, ui::Icon icon,
+                                       ui::Buttons buttons) const {
+  if (!mainWindow) return buttons == ui::Buttons::Ok ? ui::Answer::Ok : ui::Answer::No;
+  return mainWindow->MessageBox(stringId, text, icon, buttons);
+}
+
+ui::Answer ConverterState::ShowMessage(int stringId) const {
+  return ShowMessage(stringId, LoadString(stringId));
+}
+
+}  // namespace quorvel

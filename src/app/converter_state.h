@@ -1,0 +1,80 @@
+// ConverterState: the one object holding configuration, the loaded catalogue
+// and the instance lock between two user actions. Start-up and shutdown live
+// here; every other operation of the program works on this object.
+#pragma once
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "catalogue/voice_item.h"
+#include "platform/instance_lock.h"
+#include "ui/dialog_host.h"
+
+namespace quorvel {
+
+constexpr int kDefaultCapacity = 800;
+constexpr int kMaxCapacity = 100000;
+
+struct StateOptions {
+  std::string executablePath;  // internal form; empty: the running executable
+  std::string lockDir;         // empty: the user's runtime folder
+};
+
+class ConverterState {
+ public:
+  explicit ConverterState(const StateOptions& options = {});
+  ~ConverterState();
+  ConverterState(const ConverterState&) = delete;
+  ConverterState& operator=(const ConverterState&) = delete;
+
+  void AttachWindow(ui::DialogHost* window);
+  void Shutdown();
+
+  // INI access at iniPath.
+  std::string ReadIniString(const char* section, const char* key, const char* fallback) const;
+  int ReadIniInt(const char* section, const char* key, int fallback) const;
+  bool WriteIniString(const char* section, const char* key, const std::string& value) const;
+
+  // A message box through the main window (exclamation icon, OK) when there is one.
+  ui::Answer ShowMessage(int stringId, const std::string& text,
+                         ui::Icon icon = ui::Icon::Exclamation,
+                         ui::Buttons buttons = ui::Buttons::Ok) const;
+  ui::Answer ShowMessage(int stringId) const;
+
+  int Capacity() const { return static_cast<int>(items.size()); }
+
+  std::string iniPath;
+  int dataSet = 0;
+  int connectType = 1;
+  int itemCount = 0;
+  std::vector<VoiceItem> items;
+  std::uint32_t modelMask = 1;
+  bool generalDictation = false;
+  int undefinedIndex = -1;
+  bool arithmeticEnabled = false;
+  std::string remoteDir;
+  int remoteInterval = 1000;
+  ui::DialogHost* mainWindow = nullptr;
+  int recognitionActive = 0;
+  std::string dictionaryPath;
+  int suppressWhilePlaying = 0;
+  std::int32_t suppressUntil = 0;
+  platform::InstanceLock instanceMutex;
+  bool modelMaskChanged = false;
+
+ private:
+  bool shutDown_ = false;
+};
+
+// A configured table capacity made safe to allocate: 0 or less gives the
+// default, and very large values are held at the maximum.
+int ClampCapacity(long long configured);
+
+// The INI path for an executable path: its folder, then Quorvel.ini.
+std::string MakeIniPath(const std::string& executablePath);
+
+// Whether a dictionary path names an arithmetic dictionary (holds "\calc").
+bool IsArithmeticDictionary(const std::string& dictionaryPath);
+
+}  // namespace quorvel

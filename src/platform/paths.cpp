@@ -1,0 +1,40 @@
+#include "platform/paths.h"
+
+#include <filesystem>
+
+#include "platform/sjis.h"
+
+namespace quorvel::platform {
+
+std::string ToNativePath(std::string_view internal) {
+  std::string bytes;
+  bytes.reserve(internal.size());
+  for (std::size_t i = 0; i < internal.size(); ++i) {
+    unsigned char b = static_cast<unsigned char>(internal[i]);
+    if (sjis::IsLeadByte(b) && i + 1 < internal.size()) {
+      bytes += internal[i];
+      bytes += internal[++i];
+    } else {
+      bytes += (b == '\\') ? '/' : internal[i];
+    }
+  }
+  return sjis::ToUtf8(bytes);
+}
+
+bool ToInternalPath(std::string_view native, std::string& internal) {
+  auto converted = sjis::FromUtf8(native);
+  if (!converted) return false;
+  internal = *converted;
+  return true;
+}
+
+std::string ExecutablePath() {
+  std::error_code ec;
+  auto p = std::filesystem::read_symlink("/proc/self/exe", ec);
+  if (ec) return "";
+  std::string internal;
+  if (!ToInternalPath(p.string(), internal)) return "";
+  return internal;
+}
+
+}  // namespace quorvel::platform

@@ -1,0 +1,18 @@
+// Internal paths (Shift_JIS, '\' separators, as stored in INI and catalogue
+// files) and their native form for the file system (UTF-8, '/').
+#pragma once
+#include <string>
+#include <string_view>
+
+namespace quorvel::platform {
+
+std::string ToNativePath(std::string_view internal);
+
+// Native (UTF-8) path back to the internal form; empty optional-like result
+// signalled by ok=false when Shift_JIS cannot hold the name.
+bool ToInternalPath(std::string_view native, std::string& internal);
+
+// Full path of the running executable, in internal form.
+std::string ExecutablePath();
+
+}  // namespace quorvel::platform

@@ -1,0 +1,14 @@
+#include "speech/recognizer.h"
+
+#include "app/converter_state.h"
+
+namespace quorvel {
+
+bool StartRecognizer(ConverterState& state) {
+  state.recognitionActive = 0;
+  return false;
+}
+
+void StopRecognizer(ConverterState& state) { state.recognitionActive = 0; }
+
+}  // namespace quorvel

@@ -1,0 +1,133 @@
+#include <gtest/gtest.h>
+
+#include "app/controls.h"
+#include "app/strings.h"
+#include "catalogue/catalogue.h"
+#include "platform/profile.h"
+#include "state_fixture.h"
+
+namespace quorvel {
+namespace {
+
+// Runs the start-up in a folder of its own, so relative catalogue names resolve there.
+class StartUpTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    old_ = std::filesystem::current_path();
+    std::filesystem::current_path(fx.dir.path());
+  }
+  void TearDown() override { std::filesystem::current_path(old_); }
+  test::StateFixture fx;
+  std::filesystem::path old_;
+};
+
+TEST_F(StartUpTest, WithoutAnIniFile) {
+  test::WriteFile("Ninshiki.xml", "<P valstr=\"1,2,1\">/a/b;</P>\r\n");
+  ConverterState& s = fx.Make();
+  EXPECT_EQ(s.iniPath, fx.Ini());
+  EXPECT_EQ(s.dataSet, 0);
+  EXPECT_EQ(s.modelMask, 1u);
+  EXPECT_EQ(s.Capacity(), 800);
+  EXPECT_EQ(s.remoteDir, ".");
+  EXPECT_EQ(s.remoteInterval, 1000);
+  EXPECT_FALSE(s.generalDictation);
+  s.AttachWindow(&fx.host);
+  EXPECT_EQ(s.connectType, 1);
+  EXPECT_EQ(s.itemCount, 1);
+  EXPECT_TRUE(fx.host.messages.empty());
+  EXPECT_FALSE(std::filesystem::exists(fx.Ini()));
+  s.Shutdown();
+  EXPECT_EQ(test::ReadFile(fx.Ini()),
+            "[DATA]\r\nPLAYER_TYPE=0\r\n[SPEECH]\r\nDICTIONARY=\r\nGENERAL=0\r\n");
+  EXPECT_EQ(s.items.size(), 0u);
+}
+
+TEST_F(StartUpTest, OddValuesAreMadeSafe) {
+  struct Case {
+    std::string ini;
+    int dataSet, capacity;
+    bool general;
+  } cases[] = {
+      {"[DATA]\r\nPLAYER_TYPE=9\r\nNINSHIKI_DATA_COUNT=0\r\n", 0, 800, false},
+      {"[DATA]\r\nPLAYER_TYPE=-1\r\nNINSHIKI_DATA_COUNT=-5\r\n", 0, 800, false},
+      {"[DATA]\r\nPLAYER_TYPE=3\r\nNINSHIKI_DATA_COUNT=999999999\r\n", 3, 100000, false},
+      {"[SPEECH]\r\nGENERAL=2\r\n", 0, 800, false},
+      {"[SPEECH]\r\nGENERAL=1\r\n", 0, 800, true},
+  };
+  for (const auto& c : cases) {
+    test::WriteFile(fx.Ini(), c.ini);
+    ConverterState& s = fx.Make();
+    EXPECT_EQ(s.dataSet, c.dataSet) << c.ini;
+    EXPECT_EQ(s.Capacity(), c.capacity) << c.ini;
+    EXPECT_EQ(s.generalDictation, c.general) << c.ini;
+    s.Shutdown();
+    EXPECT_EQ(profile::GetInt("DATA", "PLAYER_TYPE", -7, fx.Ini()), c.dataSet);
+    EXPECT_EQ(profile::GetString("SPEECH", "GENERAL", "?", fx.Ini()), c.general ? "1" : "0");
+  }
+}
+
+TEST_F(StartUpTest, DictionaryDataSetSetsButtonsAndArithmetic) {
+  struct Case {
+    std::string dictionary;
+    bool arithmetic;
+  } cases[] = {
+      {"C:\\dic\\calc\\numbers.xml", true},
+      {"C:\\dic\\Calc\\numbers.xml", false},
+      {"", false},
+  };
+  for (const auto& c : cases) {
+    test::WriteFile(fx.Ini(), "[DATA]\r\nPLAYER_TYPE=5\r\n[SPEECH]\r\nDICTIONARY=" +
+                                  c.dictionary + "\r\nAUTOSTART=0\r\n");
+    fx.host = ui::HeadlessHost{};
+    ConverterState& s = fx.Make();
+    s.AttachWindow(&fx.host);
+    EXPECT_EQ(s.arithmeticEnabled, c.arithmetic) << c.dictionary;
+    EXPECT_TRUE(fx.host.GetCheck(ctl::kFirstDataSetRadio + 5));
+    EXPECT_TRUE(fx.host.IsEnabled(ctl::kDictionaryButton, false));
+    EXPECT_FALSE(fx.host.IsEnabled(ctl::kRegisterButton, true));
+    // A named dictionary that is missing reports it; an empty name does not.
+    EXPECT_EQ(fx.host.messages.size(), c.dictionary.empty() ? 0u : 1u);
+    s.Shutdown();
+  }
+}
+
+TEST_F(StartUpTest, ProgramDataSetScansTheFolder) {
+  std::filesystem::create_directory("progs");
+  test::WriteFile("progs/walk.TXA", "x");
+  test::WriteFile(fx.Ini(), "[DATA]\r\nPLAYER_TYPE=4\r\n[REMOTE]\r\nPROGRAM_FOLDER=.\\progs\r\n");
+  ConverterState& s = fx.Make();
+  s.AttachWindow(&fx.host);
+  ASSERT_EQ(s.itemCount, 1);
+  EXPECT_EQ(s.items[0].programPath, ".\\progs\\walk.TXA");
+  EXPECT_TRUE(fx.host.messages.empty());
+}
+
+TEST_F(StartUpTest, SecondInstanceIsRefused) {
+  ConverterState& first = fx.Make();
+  first.AttachWindow(&fx.host);
+  auto first2 = std::move(fx.state);
+
+  test::StateFixture other;
+  ConverterState second(StateOptions{fx.dir / "Quorvel", fx.dir.path().string()});
+  second.AttachWindow(&other.host);
+  ASSERT_EQ(other.host.messages.size(), 1u);
+  EXPECT_EQ(other.host.messages[0].stringId, IDS_ALREADY_RUNNING);
+  EXPECT_EQ(other.host.messages[0].buttons, ui::Buttons::Ok);
+  EXPECT_TRUE(other.host.closeRequested);
+  EXPECT_TRUE(first2->instanceMutex.Held());
+  second.Shutdown();
+  EXPECT_TRUE(std::filesystem::exists(fx.Ini()));  // the refused instance still writes its keys
+  first2->Shutdown();
+  EXPECT_FALSE(first2->instanceMutex.Held());
+}
+
+TEST_F(StartUpTest, DataSetChangeIsWrittenOnClose) {
+  ConverterState& s = fx.Make();
+  s.AttachWindow(&fx.host);
+  s.dataSet = 3;
+  s.Shutdown();
+  EXPECT_EQ(fx.Make().dataSet, 3);
+}
+
+}  // namespace
+}  // namespace quorvel
