@@ -12,13 +12,8 @@ namespace {
 // Runs the start-up in a folder of its own, so relative catalogue names resolve there.
 class StartUpTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    old_ = std::filesystem::current_path();
-    std::filesystem::current_path(fx.dir.path());
-  }
-  void TearDown() override { std::filesystem::current_path(old_); }
   test::StateFixture fx;
-  std::filesystem::path old_;
+  test::ScopedCwd cwd{fx.dir.path()};
 };
 
 TEST_F(StartUpTest, WithoutAnIniFile) {

@@ -28,6 +28,19 @@ class TempDir {
   std::filesystem::path path_;
 };
 
+// Makes a folder the working directory for the lifetime of the object, so
+// relative catalogue names resolve there.
+class ScopedCwd {
+ public:
+  explicit ScopedCwd(const std::filesystem::path& dir) : old_(std::filesystem::current_path()) {
+    std::filesystem::current_path(dir);
+  }
+  ~ScopedCwd() { std::filesystem::current_path(old_); }
+
+ private:
+  std::filesystem::path old_;
+};
+
 inline void WriteFile(const std::string& path, const std::string& bytes) {
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
   out << bytes;

@@ -109,6 +109,20 @@ ui::Answer ConverterState::ShowMessage(int stringId, const std::string& text, ui
   return mainWindow->MessageBox(stringId, text, icon, buttons);
 }
 
+std::optional<std::string> ConverterState::ChooseFile(
+    const ui::FileDialogRequest& request) const {
+  if (!mainWindow) return std::nullopt;
+  auto chosen = mainWindow->OpenFileDialog(request);
+  if (!chosen) return std::nullopt;
+  std::string internal;
+  if (!platform::ToInternalPath(*chosen, internal)) {
+    ShowMessage(IDS_FILE_NAME_UNUSABLE,
+                FormatString(IDS_FILE_NAME_UNUSABLE, sjis::FromUtf8Lossy(*chosen)));
+    return std::nullopt;
+  }
+  return internal;
+}
+
 ui::Answer ConverterState::ShowMessage(int stringId) const {
   return ShowMessage(stringId, LoadString(stringId));
 }

@@ -42,6 +42,11 @@ class ConverterState {
                          ui::Buttons buttons = ui::Buttons::Ok) const;
   ui::Answer ShowMessage(int stringId) const;
 
+  // The Open file dialog of the main window. The chosen path comes back in
+  // internal form (Shift_JIS); a name Shift_JIS cannot hold is refused with a
+  // message rather than mangled. Nothing on cancel or without a window.
+  std::optional<std::string> ChooseFile(const ui::FileDialogRequest& request) const;
+
   int Capacity() const { return static_cast<int>(items.size()); }
 
   std::string iniPath;

@@ -11,6 +11,7 @@ namespace {
 const std::map<int, const char*> kTexts = {
     {IDS_ABOUTBOX, "バージョン情報 Quorvel(&A)..."},
     {IDS_LOAD_FAILED, "データファイルの読み込みに失敗しました"},
+    {IDS_NO_SELECTION, "送信する項目をリストボックスから選んでください"},
     {IDS_ALREADY_RUNNING, "本プログラムは既に起動されています。"},
     {IDS_REMOTE_WRITE_FAILED,
      "リモートファイルの書込みに失敗しました。\nテモとUSB接続されている事を確認してください。"},
@@ -37,6 +38,7 @@ const std::map<int, const char*> kTexts = {
     {IDS_FILE_ACCESS_DENIED, "%1 へのアクセスが拒否されました。"},
     {IDS_FILE_NOT_FOUND, "%1 が見つかりませんでした。"},
     {IDS_FILE_GENERIC, "%1 へのアクセス中にエラーが発生しました。"},
+    {IDS_FILE_NAME_UNUSABLE, "%1 はこのプログラムでは使えないファイル名です。"},
 };
 
 }  // namespace

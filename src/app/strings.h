@@ -4,9 +4,12 @@
 
 namespace quorvel {
 
+// Ids 101-137 are the original table; the ones missing below are not used
+// by any operation of the program.
 enum StringId : int {
   IDS_ABOUTBOX = 101,
   IDS_LOAD_FAILED = 102,
+  IDS_NO_SELECTION = 103,
   IDS_ALREADY_RUNNING = 106,
   IDS_REMOTE_WRITE_FAILED = 108,
   IDS_REMOTE_LOG_MISSING = 116,
@@ -30,6 +33,7 @@ enum StringId : int {
   IDS_FILE_ACCESS_DENIED = 142,
   IDS_FILE_NOT_FOUND = 143,
   IDS_FILE_GENERIC = 144,
+  IDS_FILE_NAME_UNUSABLE = 145,
 };
 
 // The text of a string id in Shift_JIS; empty for an unknown id.

@@ -11,4 +11,6 @@ bool StartRecognizer(ConverterState& state) {
 
 void StopRecognizer(ConverterState& state) { state.recognitionActive = 0; }
 
+bool ReloadGrammar(ConverterState&, bool) { return false; }
+
 }  // namespace quorvel

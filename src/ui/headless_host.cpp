@@ -27,4 +27,41 @@ std::string HeadlessHost::GetControlText(int controlId) const {
   return it == texts_.end() ? std::string() : it->second;
 }
 
+void HeadlessHost::ListReset(int listId) { lists_[listId] = List{}; }
+
+int HeadlessHost::ListCount(int listId) const {
+  auto it = lists_.find(listId);
+  return it == lists_.end() ? 0 : static_cast<int>(it->second.lines.size());
+}
+
+std::string HeadlessHost::ListText(int listId, int index) const {
+  auto it = lists_.find(listId);
+  if (it == lists_.end() || index < 0 || index >= static_cast<int>(it->second.lines.size()))
+    return {};
+  return it->second.lines[static_cast<std::size_t>(index)];
+}
+
+int HeadlessHost::ListSelection(int listId) const {
+  auto it = lists_.find(listId);
+  return it == lists_.end() ? -1 : it->second.selection;
+}
+
+void HeadlessHost::ListSelect(int listId, int index) {
+  List& l = lists_[listId];
+  l.selection = (index >= 0 && index < static_cast<int>(l.lines.size())) ? index : -1;
+}
+
+std::vector<std::string> HeadlessHost::ListLines(int listId) const {
+  auto it = lists_.find(listId);
+  return it == lists_.end() ? std::vector<std::string>{} : it->second.lines;
+}
+
+std::optional<std::string> HeadlessHost::OpenFileDialog(const FileDialogRequest& request) {
+  fileDialogs.push_back(request);
+  if (scriptedFiles.empty()) return std::nullopt;
+  auto answer = scriptedFiles.front();
+  scriptedFiles.pop_front();
+  return answer;
+}
+
 }  // namespace quorvel::ui

@@ -1,5 +1,5 @@
 // A DialogHost without a display: keeps control states in memory, records
-// every message box and answers them from a script.
+// every message box and file dialog, and answers them from a script.
 #pragma once
 #include <deque>
 #include <map>
@@ -26,17 +26,40 @@ class HeadlessHost : public DialogHost {
   bool IsEnabled(int controlId, bool fallback) const;
   void SetControlText(int controlId, const std::string& text) override { texts_[controlId] = text; }
   std::string GetControlText(int controlId) const override;
+
+  void ListReset(int listId) override;
+  void ListAdd(int listId, const std::string& line) override { lists_[listId].lines.push_back(line); }
+  int ListCount(int listId) const override;
+  std::string ListText(int listId, int index) const override;
+  int ListSelection(int listId) const override;
+  void ListSelect(int listId, int index) override;
+  std::vector<std::string> ListLines(int listId) const;
+
+  void SetFocus(int controlId) override { focus_ = controlId; }
+  int FocusedControl() const override { return focus_; }
+
+  std::optional<std::string> OpenFileDialog(const FileDialogRequest& request) override;
+
   void PostClose() override { closeRequested = true; }
 
   // Answers for Yes/No boxes, taken in order; Yes when the script is empty.
   std::deque<Answer> scriptedAnswers;
+  // Answers for file dialogs, taken in order; cancel when the script is empty.
+  std::deque<std::optional<std::string>> scriptedFiles;
   std::vector<RecordedMessage> messages;
+  std::vector<FileDialogRequest> fileDialogs;
   bool closeRequested = false;
 
  private:
+  struct List {
+    std::vector<std::string> lines;
+    int selection = -1;
+  };
   std::map<int, bool> checks_;
   std::map<int, bool> enabled_;
   std::map<int, std::string> texts_;
+  std::map<int, List> lists_;
+  int focus_ = -1;
 };
 
 }  // namespace quorvel::ui
