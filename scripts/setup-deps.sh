@@ -6,6 +6,7 @@ packages=(
   build-essential cmake pkg-config
   libgtest-dev libgmock-dev libbenchmark-dev
   libcli11-dev nlohmann-json3-dev
+  libcurl4-openssl-dev
 )
 missing=()
 for p in "${packages[@]}"; do

@@ -17,7 +17,7 @@ struct StateFixture {
   std::string Ini() const { return dir / "Quorvel.ini"; }
 
   ConverterState& Make() {
-    state = std::make_unique<ConverterState>(StateOptions{dir / "Quorvel", dir.path().string()});
+    state = std::make_unique<ConverterState>(StateOptions{dir / "Quorvel", dir.path().string(), ""});
     state->mainWindow = &host;
     return *state;
   }

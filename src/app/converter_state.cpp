@@ -33,7 +33,7 @@ ConverterState::ConverterState(const StateOptions& options)
     : instanceMutex(options.lockDir) {
   std::string exe = options.executablePath.empty() ? platform::ExecutablePath()
                                                    : options.executablePath;
-  iniPath = MakeIniPath(exe);
+  iniPath = options.iniPath.empty() ? MakeIniPath(exe) : options.iniPath;
   dataSet = ReadIniInt("DATA", "PLAYER_TYPE", 0);
   // A value beyond the six data sets would name a radio that does not exist.
   if (dataSet < 0 || dataSet >= kDataSetCount) dataSet = 0;

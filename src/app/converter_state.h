@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "catalogue/voice_item.h"
+#include "platform/http.h"
 #include "platform/instance_lock.h"
 #include "ui/dialog_host.h"
 
@@ -16,9 +17,18 @@ namespace quorvel {
 constexpr int kDefaultCapacity = 800;
 constexpr int kMaxCapacity = 100000;
 
+// Where the FlashAir card answers. Fixed by default; the command line of
+// either program may point it elsewhere (tests, renamed cards). Not in the INI.
+struct FlashAirTarget {
+  std::string host = "flashair";
+  int port = 80;
+  platform::HttpLimits limits;
+};
+
 struct StateOptions {
   std::string executablePath;  // internal form; empty: the running executable
   std::string lockDir;         // empty: the user's runtime folder
+  std::string iniPath;         // internal form; empty: Quorvel.ini beside the executable
 };
 
 class ConverterState {
@@ -67,6 +77,7 @@ class ConverterState {
   std::int32_t suppressUntil = 0;
   platform::InstanceLock instanceMutex;
   bool modelMaskChanged = false;
+  FlashAirTarget flashAir;
 
  private:
   bool shutDown_ = false;

@@ -13,7 +13,11 @@
 #include "cli/stderr_host.h"
 #include "platform/paths.h"
 #include "platform/sjis.h"
+#include "app/controls.h"
+#include "platform/files.h"
 #include "robot/command_record.h"
+#include "robot/record_decode.h"
+#include "robot/sending.h"
 #include "speech/arithmetic.h"
 
 namespace quorvel::cli {
@@ -101,6 +105,69 @@ int RunParse(const std::string& text) {
   return found ? 0 : 1;
 }
 
+int RunDecode(const std::string& file) {
+  std::string bytes;
+  if (!platform::ReadWholeFile(file, bytes)) {
+    std::cerr << "cannot read " << file << "\n";
+    return 1;
+  }
+  std::string line = DescribeRecord(bytes);
+  std::cout << line << "\n";
+  return line.rfind("invalid", 0) == 0 ? 1 : 0;
+}
+
+struct SendArgs {
+  std::string ini;
+  std::string card;
+  std::string text;
+};
+
+// HOST or HOST:PORT; false when the port is not 1 to 65535.
+bool ParseCard(const std::string& card, FlashAirTarget& target) {
+  std::size_t colon = card.rfind(':');
+  if (colon == std::string::npos) {
+    target.host = card;
+    return !card.empty();
+  }
+  target.host = card.substr(0, colon);
+  const std::string port = card.substr(colon + 1);
+  if (target.host.empty() || port.empty() || port.size() > 5 ||
+      port.find_first_not_of("0123456789") != std::string::npos)
+    return false;
+  target.port = std::stoi(port);
+  return target.port >= 1 && target.port <= 65535;
+}
+
+int RunSend(const SendArgs& a) {
+  StateOptions options;
+  if (!a.ini.empty() && !platform::ToInternalPath(a.ini, options.iniPath)) {
+    std::cerr << "the INI file name cannot be written in Shift_JIS: " << a.ini << "\n";
+    return 1;
+  }
+  auto text = sjis::FromUtf8(a.text);
+  if (!text) {
+    std::cerr << "the text cannot be written in Shift_JIS: " << a.text << "\n";
+    return 1;
+  }
+  StderrHost host;
+  ConverterState state(options);
+  if (!a.card.empty()) ParseCard(a.card, state.flashAir);
+  state.mainWindow = &host;
+  state.connectType = state.ReadIniInt("REMOTE", "CONNECT_TYPE", 1);
+  // The catalogue gives durations and program paths; a number is sent without one.
+  LoadCatalogue(state, state.dataSet);
+  if (state.dataSet == kProgramDataSet) ScanProgramFolder(state);
+  host.SetControlText(ctl::kSendEdit, *text);
+  switch (SendSelection(state, true)) {
+    case SendResult::Sent: return 0;
+    case SendResult::Failed: return 1;
+    case SendResult::Nothing: break;
+  }
+  std::cerr << "nothing was sent (REMOTE/CONNECT_TYPE " << state.connectType
+            << ", data set " << state.dataSet << ")\n";
+  return 1;
+}
+
 void PrintRecord(const RemoteCommand& r) { std::cout << FormatRecordHex(r) << "\n"; }
 
 }  // namespace
@@ -136,6 +203,21 @@ int Main(int argc, char** argv) {
   arithmetic->add_option("TEXT", arithmeticText, "text such as 3+4")->required();
   auto* run = record->add_subcommand("run", "run-program record");
 
+  std::string decodeFile;
+  auto* decode = app.add_subcommand("decode", "print what a REMOTE.LOG file asks the robot to do");
+  decode->add_option("FILE", decodeFile, "command file")->required();
+
+  SendArgs send;
+  auto* sendCmd = app.add_subcommand(
+      "send", "send TEXT as Direct Send does with typed text (arithmetic, program name, voice number)");
+  sendCmd->add_option("--ini", send.ini, "INI file (default: Quorvel.ini beside the executable)");
+  sendCmd->add_option("--card", send.card, "FlashAir card as HOST[:PORT] (default flashair:80)")
+      ->check([](const std::string& v) {
+        FlashAirTarget t;
+        return ParseCard(v, t) ? std::string() : std::string("expected HOST or HOST:PORT");
+      });
+  sendCmd->add_option("TEXT", send.text, "what to send")->required();
+
   try {
     app.parse(argc, argv);
   } catch (const CLI::CallForHelp& e) {
@@ -149,6 +231,8 @@ int Main(int argc, char** argv) {
 
   if (*catalogue) return RunCatalogue(cat);
   if (*parse) return RunParse(parseText);
+  if (*decode) return RunDecode(decodeFile);
+  if (*sendCmd) return RunSend(send);
   if (*voice) {
     PrintRecord(MakeVoiceCommand(static_cast<std::int16_t>(voiceId),
                                  static_cast<std::int16_t>(duration),
