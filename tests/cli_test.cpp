@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <sys/wait.h>
 
+#include "card_process.h"
 #include "test_util.h"
 
 namespace quorvel {
@@ -54,7 +55,7 @@ TEST(Cli, RecordVerbs) {
 }
 
 TEST(Cli, HelpForEveryVerb) {
-  for (const char* verb : {"", "catalogue", "parse", "record", "record voice"}) {
+  for (const char* verb : {"", "catalogue", "parse", "record", "record voice", "decode", "send"}) {
     Result r = RunCli(std::string(verb) + " --help");
     EXPECT_EQ(r.exitCode, 0) << verb;
     EXPECT_NE(r.out.find("Usage"), std::string::npos) << verb;
@@ -86,6 +87,64 @@ TEST(Cli, ScansTheDemoPrograms) {
                  QUORVEL_DEMO_DIR + "/Program.xml");
   EXPECT_EQ(r.exitCode, 0);
   EXPECT_NE(r.out.find("\"flags\": 1"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace quorvel
+
+namespace quorvel {
+namespace {
+
+// Typed sends from the command line end in the card folder's REMOTE.LOG, and
+// decode reads them back; a card folder that is not set up says which key to set.
+TEST(Cli, SendAndDecodeThroughACardFolder) {
+  test::TempDir dir;
+  std::filesystem::create_directories(dir / "card/ADDON");
+  test::WriteFile(dir / "card/ADDON/REMOTE.LOG", "");
+  test::WriteFile(dir / "q.ini", "[REMOTE]\r\nREMOTE_DIR=" + dir / "card/" + "\r\n");
+  test::WriteFile(dir / "none.ini", "[REMOTE]\r\nREMOTE_DIR=" + dir / "nowhere/" + "\r\n");
+  test::WriteFile(dir / "off.ini", "[REMOTE]\r\nCONNECT_TYPE=0\r\n");
+  const std::string log = dir / "card/ADDON/REMOTE.LOG";
+  struct Case {
+    std::string send;
+    int code;
+    std::string decoded;
+  } cases[] = {
+      {"--ini " + dir / "q.ini" + " '3+4'", 0, "arithmetic 3 + 4 (op 1)\n"},
+      {"--ini " + dir / "q.ini" + " 123", 0, "short voice 123\n"},
+      {"--ini " + dir / "none.ini" + " 5", 1, "short voice 123\n"},
+      {"--ini " + dir / "off.ini" + " 5", 1, "short voice 123\n"},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(RunCli("send " + c.send).exitCode, c.code) << c.send;
+    Result d = RunCli("decode " + log);
+    EXPECT_EQ(d.exitCode, 0);
+    EXPECT_EQ(d.out, c.decoded) << c.send;
+  }
+  std::string err = test::ReadFile("/dev/null");
+  FILE* p = popen((std::string(QUORVEL_CLI) + " send --ini " + dir / "none.ini" + " 5 2>&1").c_str(), "r");
+  char buf[1024];
+  while (std::size_t n = fread(buf, 1, sizeof buf, p)) err.append(buf, n);
+  pclose(p);
+  EXPECT_NE(err.find("REMOTE/REMOTE_DIR"), std::string::npos) << err;
+  test::WriteFile(dir / "short.LOG", "abc");
+  EXPECT_EQ(RunCli("decode " + dir / "short.LOG").exitCode, 1);
+  EXPECT_EQ(RunCli("send --card host:0 5").exitCode, 2);
+  EXPECT_EQ(RunCli("send --card host:x 5").exitCode, 2);
+}
+
+TEST(Card, WatchPrintsEachNewCommandDecoded) {
+  test::TempDir dir;
+  std::filesystem::create_directories(dir / "card/ADDON");
+  test::WriteFile(dir / "card/ADDON/REMOTE.LOG", std::string(16, '\0'));  // already there: not new
+  test::WriteFile(dir / "q.ini", "[REMOTE]\r\nREMOTE_DIR=" + dir / "card/" + "\r\n");
+  test::CardProcess watch({"watch", "--dir", dir / "card", "--interval-ms", "20"}, {});
+  usleep(200 * 1000);  // let the watcher take its first look
+  ASSERT_EQ(RunCli("send --ini " + dir / "q.ini" + " 12").exitCode, 0);
+  EXPECT_EQ(watch.Line(), "short voice 12");
+  ASSERT_EQ(RunCli("send --ini " + dir / "q.ini" + " '12*3'").exitCode, 0);
+  EXPECT_EQ(watch.Line(), "arithmetic 12 * 3 (op 3)");
+  EXPECT_EQ(watch.Line(100), "");
 }
 
 }  // namespace

@@ -63,12 +63,13 @@ bool ReadRequest(int fd, Request& r, bool stopAfterRequestLine) {
   std::string buf;
   char chunk[4096];
   std::size_t headEnd;
-  while ((headEnd = buf.find("\r\n\r\n")) == std::string::npos) {
-    if (stopAfterRequestLine && buf.find("\r\n") != std::string::npos) return false;
+  while ((headEnd = buf.find("\r\n\r\n")) == std::string::npos ||
+         (stopAfterRequestLine && buf.find("\r\n") == std::string::npos)) {
     ssize_t n = ::recv(fd, chunk, sizeof chunk, 0);
     if (n <= 0 || buf.size() > (1u << 16)) return false;
     buf.append(chunk, static_cast<std::size_t>(n));
   }
+  if (stopAfterRequestLine) return false;
   std::string_view head(buf.data(), headEnd);
   std::size_t eol = head.find("\r\n");
   std::string_view line = head.substr(0, eol);
@@ -119,6 +120,10 @@ void Handle(int fd, const ServeOptions& o) {
     char c;
     while (::recv(fd, &c, 1, 0) > 0) {
     }
+    return;
+  }
+  if (o.dropUploads && r.method == "POST") {
+    Log("DROPPED POST " + r.target);
     return;
   }
   if (o.delayMs > 0) std::this_thread::sleep_for(std::chrono::milliseconds(o.delayMs));
@@ -214,26 +219,32 @@ int Serve(const ServeOptions& o) {
   }
 }
 
+namespace {
+bool SameFile(const struct stat& a, const struct stat& b) {
+  return a.st_mtim.tv_sec == b.st_mtim.tv_sec && a.st_mtim.tv_nsec == b.st_mtim.tv_nsec &&
+         a.st_ino == b.st_ino && a.st_size == b.st_size;
+}
+}  // namespace
+
 int Watch(const std::string& dir, int intervalMs) {
   const std::string file = (std::filesystem::path(dir) / "ADDON" / "REMOTE.LOG").string();
   struct stat last{};
-  bool seen = false;
+  bool first = true;
   for (;;) {
-    struct stat st;
-    if (::stat(file.c_str(), &st) == 0) {
-      bool changed = !seen || st.st_mtim.tv_sec != last.st_mtim.tv_sec ||
-                     st.st_mtim.tv_nsec != last.st_mtim.tv_nsec || st.st_ino != last.st_ino ||
-                     st.st_size != last.st_size;
-      std::string bytes;
-      if (changed && platform::ReadWholeFile(file, bytes)) {
+    struct stat before, after;
+    std::string bytes;
+    if (::stat(file.c_str(), &before) != 0) {
+      first = false;  // no file yet: the first one to appear is new
+    } else if (first || !SameFile(before, last)) {
+      // Only a file that stayed the same while it was read, and is not empty
+      // (a writer between truncating and writing), is a command.
+      if (platform::ReadWholeFile(file, bytes) && ::stat(file.c_str(), &after) == 0 &&
+          SameFile(before, after) && (first || !bytes.empty())) {
         // The first look only notes what is there: it is no new command.
-        if (seen) Log(DescribeRecord(bytes));
-        seen = true;
-        last = st;
+        if (!first) Log(DescribeRecord(bytes));
+        first = false;
+        last = after;
       }
-    } else if (!seen) {
-      seen = true;  // no file yet: the first one to appear is new
-      last = {};
     }
     std::this_thread::sleep_for(std::chrono::milliseconds(intervalMs));
   }

@@ -31,6 +31,7 @@ struct ServeOptions {
   int delayMs = 0;          // before every reply
   bool noAnswer = false;    // read requests, never answer
   bool closeEarly = false;  // close a connection right after reading the request line
+  bool dropUploads = false; // answer prepares, close uploads without a reply
 };
 
 // Serves until the process is ended. Prints "port N" once listening, then one

@@ -20,6 +20,7 @@ int main(int argc, char** argv) {
       ->check(CLI::Range(100, 599));
   s->add_option("--delay-ms", serve.delayMs, "wait before every reply")->check(CLI::NonNegativeNumber);
   s->add_flag("--no-answer", serve.noAnswer, "read requests and never answer");
+  s->add_flag("--drop-uploads", serve.dropUploads, "answer prepares, close uploads unanswered");
   s->add_flag("--close-early", serve.closeEarly, "close each connection after its request line");
 
   std::string watchDir;
