@@ -9,9 +9,7 @@ namespace {
 
 using test::S;
 
-std::string Line(const std::string& value, const std::string& phrase) {
-  return "    <P valstr=\"" + value + "\">" + phrase + "</P>\r\n";
-}
+using test::CatalogueLine;
 
 class CatalogueTest : public ::testing::Test {
  protected:
@@ -45,7 +43,7 @@ TEST_F(CatalogueTest, ReadsTheValueNumbersNameAndReading) {
       {"1", "/n/r;x;y", 1, 0, 0, "n", "r"},
   };
   for (const auto& c : cases) {
-    ASSERT_TRUE(Load(Line(c.value, c.phrase))) << c.value << c.phrase;
+    ASSERT_TRUE(Load(CatalogueLine(c.value, c.phrase))) << c.value << c.phrase;
     ASSERT_EQ(fx.state->itemCount, 1);
     EXPECT_EQ(Item(0).voiceId, c.voiceId) << c.value;
     EXPECT_EQ(Item(0).duration, c.duration) << c.value;
@@ -58,14 +56,14 @@ TEST_F(CatalogueTest, ReadsTheValueNumbersNameAndReading) {
 }
 
 TEST_F(CatalogueTest, ProgramCatalogueTakesTheWholeValueAsPath) {
-  ASSERT_TRUE(Load(Line(".\\prog\\walk.TXA", "/walk/" + S("あるく") + ";"), kProgramDataSet));
+  ASSERT_TRUE(Load(CatalogueLine(".\\prog\\walk.TXA", "/walk/" + S("あるく") + ";"), kProgramDataSet));
   EXPECT_EQ(Item(0).programPath, ".\\prog\\walk.TXA");
   EXPECT_EQ(Item(0).voiceId, 0);
   EXPECT_EQ(Item(0).name, "walk");
 }
 
 TEST_F(CatalogueTest, MalformedLinesFailTheWholeLoad) {
-  const std::string good = Line("1,1", "/ok/ok;");
+  const std::string good = CatalogueLine("1,1", "/ok/ok;");
   const std::string bad[] = {
       "    <P valstr=1>/a/b;</P>\r\n",          // no quotes
       "    <P valstr=\"1>/a/b;</P>\r\n",        // no closing quote
@@ -88,17 +86,17 @@ TEST_F(CatalogueTest, SkipsLinesWithoutValstrAndFindsTheLastUndefine) {
   std::string file = "<?xml version=\"1.0\" encoding=\"Shift_JIS\"?>\r\n"
                      "<P VALSTR=\"9\">/caps/x;</P>\r\n";
   for (int i = 0; i < 7; ++i) {
-    file += Line(std::to_string(i), (i == 2 || i == 5 ? "/UNDEFINE/" : "/n/") + std::string("r;"));
+    file += CatalogueLine(std::to_string(i), (i == 2 || i == 5 ? "/UNDEFINE/" : "/n/") + std::string("r;"));
   }
   ASSERT_TRUE(Load(file));
   EXPECT_EQ(fx.state->itemCount, 7);
   EXPECT_EQ(fx.state->undefinedIndex, 5);
-  ASSERT_TRUE(Load(Line("1", "/undefine/r;")));
+  ASSERT_TRUE(Load(CatalogueLine("1", "/undefine/r;")));
   EXPECT_EQ(fx.state->undefinedIndex, -1);
 }
 
 TEST_F(CatalogueTest, CrLfAndLfLoadTheSame) {
-  std::string crlf = Line("1,2,3", "/a/b;") + Line("4,5", "/c/d;");
+  std::string crlf = CatalogueLine("1,2,3", "/a/b;") + CatalogueLine("4,5", "/c/d;");
   std::string lf = crlf;
   for (std::size_t p; (p = lf.find("\r\n")) != std::string::npos;) lf.erase(p, 1);
   ASSERT_TRUE(Load(lf));
@@ -126,7 +124,7 @@ TEST_F(CatalogueTest, LongLinesArriveInPiecesOf255Bytes) {
 
 TEST_F(CatalogueTest, DictionaryStopsAtTheRuleEndAfterAnEntry) {
   std::string file = "<RULE NAME=\"Quorvel\" TOPLEVEL=\"ACTIVE\">\r\n</RULE>\r\n" +
-                     Line("1", "/a/b;") + "</RULE>\r\n" + Line("2", "/c/d;");
+                     CatalogueLine("1", "/a/b;") + "</RULE>\r\n" + CatalogueLine("2", "/c/d;");
   ASSERT_TRUE(Load(file, kDictionaryDataSet));
   EXPECT_EQ(fx.state->itemCount, 1);
   ASSERT_TRUE(Load(file, 0));
@@ -151,8 +149,8 @@ TEST_F(CatalogueTest, MoreEntriesThanTheCapacityFailTheLoad) {
   test::WriteFile(fx.Ini(), "[DATA]\r\nNINSHIKI_DATA_COUNT=2\r\n");
   fx.Make();
   ASSERT_EQ(fx.state->Capacity(), 2);
-  EXPECT_TRUE(Load(Line("1", "/a/b;") + Line("2", "/c/d;")));
-  EXPECT_FALSE(Load(Line("1", "/a/b;") + Line("2", "/c/d;") + Line("3", "/e/f;")));
+  EXPECT_TRUE(Load(CatalogueLine("1", "/a/b;") + CatalogueLine("2", "/c/d;")));
+  EXPECT_FALSE(Load(CatalogueLine("1", "/a/b;") + CatalogueLine("2", "/c/d;") + CatalogueLine("3", "/e/f;")));
   EXPECT_EQ(fx.state->itemCount, 0);
   ASSERT_FALSE(fx.host.messages.empty());
   EXPECT_EQ(fx.host.messages.back().stringId, IDS_TOO_MANY_ITEMS);
@@ -170,8 +168,8 @@ class ScanTest : public CatalogueTest {
 TEST_F(ScanTest, MarksKnownProgramsAndAppendsTheOthers) {
   Folder({"walk.TXA", "dance.txa", "a.b.TXA", "notes.txt"});
   std::filesystem::create_directory(fx.dir / "progs/dir.TXA");
-  ASSERT_TRUE(Load(Line("E:\\elsewhere\\walk.TXA", "/walk/r;") + Line("x.TXA", "/Dance/r;") +
-                       Line("y.TXA", "/gone/r;"),
+  ASSERT_TRUE(Load(CatalogueLine("E:\\elsewhere\\walk.TXA", "/walk/r;") + CatalogueLine("x.TXA", "/Dance/r;") +
+                       CatalogueLine("y.TXA", "/gone/r;"),
                    kProgramDataSet));
   Scan();
   const std::string folder = fx.dir / "progs";

@@ -11,18 +11,16 @@ namespace {
 
 using test::S;
 
-std::string Line(const std::string& value, const std::string& phrase) {
-  return "<P valstr=\"" + value + "\">" + phrase + "</P>\r\n";
-}
+using test::CatalogueLine;
 
 class MainListTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    test::WriteFile("Ninshiki.xml", Line("1,0,0", "/zero/" + S("ぜろ") + ";") +
-                                        Line("2,0,1", "/one/;") + Line("3,0,2", "/two/r2;") +
-                                        Line("4,0,3", "/three/r3;") +
-                                        Line("5,0,0", "/zero/" + S("にばんめ") + ";"));
-    test::WriteFile("Program.xml", Line("x.TXA", "/walk/r;") + Line("y.TXA", "/gone/r;"));
+    test::WriteFile("Ninshiki.xml", CatalogueLine("1,0,0", "/zero/" + S("ぜろ") + ";") +
+                                        CatalogueLine("2,0,1", "/one/;") + CatalogueLine("3,0,2", "/two/r2;") +
+                                        CatalogueLine("4,0,3", "/three/r3;") +
+                                        CatalogueLine("5,0,0", "/zero/" + S("にばんめ") + ";"));
+    test::WriteFile("Program.xml", CatalogueLine("x.TXA", "/walk/r;") + CatalogueLine("y.TXA", "/gone/r;"));
     std::filesystem::create_directory("progs");
     test::WriteFile("progs/walk.TXA", "w");
     test::WriteFile(fx.Ini(), "[REMOTE]\r\nPROGRAM_FOLDER=progs\r\n");

@@ -12,9 +12,7 @@
 namespace quorvel {
 namespace {
 
-std::string Line(const std::string& value, const std::string& phrase) {
-  return "<P valstr=\"" + value + "\">" + phrase + "</P>\r\n";
-}
+using test::CatalogueLine;
 std::string Bytes(const RemoteCommand& r) { return std::string(r.begin(), r.end()); }
 
 class SendingTest : public ::testing::Test {
@@ -25,11 +23,11 @@ class SendingTest : public ::testing::Test {
     test::WriteFile("card/ADDON/REMOTE.LOG", "");
     test::WriteFile("progs/walk.TXA", "walk program");
     test::WriteFile("progs/dance.TXA", "dance program");
-    const std::string voices = Line("12,3,0", "/first/a;") + Line("12,9,0", "/second/b;") +
-                               Line("40,5,0", "/same/c;") + Line("41,6,0", "/same/d;");
+    const std::string voices = CatalogueLine("12,3,0", "/first/a;") + CatalogueLine("12,9,0", "/second/b;") +
+                               CatalogueLine("40,5,0", "/same/c;") + CatalogueLine("41,6,0", "/same/d;");
     for (const char* f : {"Ninshiki.xml", "English.xml", "voice.xml", "ura_voice.xml"})
       test::WriteFile(f, voices);
-    test::WriteFile("Program.xml", Line("progs\\walk.TXA", "/walk/r;"));
+    test::WriteFile("Program.xml", CatalogueLine("progs\\walk.TXA", "/walk/r;"));
     test::WriteFile(fx.Ini(), "[REMOTE]\r\nPROGRAM_FOLDER=progs\r\nREMOTE_DIR=card/\r\n"
                               "[SOUND]\r\nDEFAULT=50\r\n");
     fx.Make();

@@ -51,6 +51,11 @@ inline std::string ReadFile(const std::string& path) {
   return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
+// One catalogue line: <P valstr="value">phrase</P> with CR LF.
+inline std::string CatalogueLine(const std::string& value, const std::string& phrase) {
+  return "    <P valstr=\"" + value + "\">" + phrase + "</P>\r\n";
+}
+
 // A UTF-8 literal in Shift_JIS.
 inline std::string S(const std::string& utf8) { return *sjis::FromUtf8(utf8); }
 
