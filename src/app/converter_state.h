@@ -3,6 +3,7 @@
 // here; every other operation of the program works on this object.
 #pragma once
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -78,6 +79,9 @@ class ConverterState {
   platform::InstanceLock instanceMutex;
   bool modelMaskChanged = false;
   FlashAirTarget flashAir;
+  // Set by the window: posts the recogniser's notification to the UI thread.
+  // May be called from the recogniser's own thread.
+  std::function<void()> notifyWindow;
 
  private:
   bool shutDown_ = false;

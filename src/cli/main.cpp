@@ -16,6 +16,7 @@
 #include "app/controls.h"
 #include "platform/files.h"
 #include "robot/command_record.h"
+#include "robot/flashair.h"
 #include "robot/record_decode.h"
 #include "robot/sending.h"
 #include "speech/arithmetic.h"
@@ -122,22 +123,6 @@ struct SendArgs {
   std::string text;
 };
 
-// HOST or HOST:PORT; false when the port is not 1 to 65535.
-bool ParseCard(const std::string& card, FlashAirTarget& target) {
-  std::size_t colon = card.rfind(':');
-  if (colon == std::string::npos) {
-    target.host = card;
-    return !card.empty();
-  }
-  target.host = card.substr(0, colon);
-  const std::string port = card.substr(colon + 1);
-  if (target.host.empty() || port.empty() || port.size() > 5 ||
-      port.find_first_not_of("0123456789") != std::string::npos)
-    return false;
-  target.port = std::stoi(port);
-  return target.port >= 1 && target.port <= 65535;
-}
-
 int RunSend(const SendArgs& a) {
   StateOptions options;
   if (!a.ini.empty() && !platform::ToInternalPath(a.ini, options.iniPath)) {
@@ -151,7 +136,7 @@ int RunSend(const SendArgs& a) {
   }
   StderrHost host;
   ConverterState state(options);
-  if (!a.card.empty()) ParseCard(a.card, state.flashAir);
+  if (!a.card.empty()) ParseCardTarget(a.card, state.flashAir);
   state.mainWindow = &host;
   state.connectType = state.ReadIniInt("REMOTE", "CONNECT_TYPE", 1);
   // The catalogue gives durations and program paths; a number is sent without one.
@@ -214,7 +199,7 @@ int Main(int argc, char** argv) {
   sendCmd->add_option("--card", send.card, "FlashAir card as HOST[:PORT] (default flashair:80)")
       ->check([](const std::string& v) {
         FlashAirTarget t;
-        return ParseCard(v, t) ? std::string() : std::string("expected HOST or HOST:PORT");
+        return ParseCardTarget(v, t) ? std::string() : std::string("expected HOST or HOST:PORT");
       });
   sendCmd->add_option("TEXT", send.text, "what to send")->required();
 

@@ -35,6 +35,21 @@ bool UploadRecord(ConverterState& state, const RemoteCommand& record) {
 
 }  // namespace
 
+bool ParseCardTarget(const std::string& card, FlashAirTarget& target) {
+  std::size_t colon = card.rfind(':');
+  if (colon == std::string::npos) {
+    target.host = card;
+    return !card.empty();
+  }
+  target.host = card.substr(0, colon);
+  const std::string port = card.substr(colon + 1);
+  if (target.host.empty() || port.empty() || port.size() > 5 ||
+      port.find_first_not_of("0123456789") != std::string::npos)
+    return false;
+  target.port = std::stoi(port);
+  return target.port >= 1 && target.port <= 65535;
+}
+
 std::string UploadHeader() {
   return std::string("Content-Type: multipart/form-data;boundary=") + kUploadBoundary;
 }

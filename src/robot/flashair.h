@@ -8,6 +8,11 @@
 
 namespace quorvel {
 class ConverterState;
+struct FlashAirTarget;
+
+// HOST or HOST:PORT (port 1 to 65535), as both programs take it on their
+// command line; false, leaving target unusable, for anything else.
+bool ParseCardTarget(const std::string& text, FlashAirTarget& target);
 
 constexpr const char* kUploadBoundary = "========================";
 constexpr std::size_t kPrepareReplyMax = 256;

@@ -13,4 +13,6 @@ void StopRecognizer(ConverterState& state) { state.recognitionActive = 0; }
 
 bool ReloadGrammar(ConverterState&, bool) { return false; }
 
+void DrainRecognitionEvents(ConverterState&) {}
+
 }  // namespace quorvel

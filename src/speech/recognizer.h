@@ -8,4 +8,6 @@ class ConverterState;
 bool StartRecognizer(ConverterState& state);
 void StopRecognizer(ConverterState& state);
 bool ReloadGrammar(ConverterState& state, bool askForFile);
+// Handles the recognitions queued since the last notification.
+void DrainRecognitionEvents(ConverterState& state);
 }  // namespace quorvel

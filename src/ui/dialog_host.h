@@ -20,6 +20,17 @@ struct FileDialogRequest {
   bool hideReadOnly = true;
 };
 
+class DialogHost;
+
+// The behaviour of a modal dialog: filled when it opens, told of every button
+// click (Enter on the default button gives its id, Esc and the close box 2).
+class DialogController {
+ public:
+  virtual ~DialogController() = default;
+  virtual void OnInit(DialogHost& dialog) = 0;
+  virtual void OnCommand(DialogHost& dialog, int controlId) = 0;
+};
+
 class DialogHost {
  public:
   virtual ~DialogHost() = default;
@@ -48,6 +59,12 @@ class DialogHost {
 
   // The Open file dialog; the chosen file's native path, or nothing on cancel.
   virtual std::optional<std::string> OpenFileDialog(const FileDialogRequest& request) = 0;
+
+  // Runs dialog dialogId modally over this window; its result is the code
+  // given to EndDialog (2 when it was closed otherwise).
+  virtual int RunModal(int dialogId, DialogController& controller) = 0;
+  // Ends this dialog's modal run with result once the current handler returns.
+  virtual void EndDialog(int result) = 0;
 
   // Asks the window to close once the current handler returns.
   virtual void PostClose() = 0;

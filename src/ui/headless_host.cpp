@@ -64,4 +64,18 @@ std::optional<std::string> HeadlessHost::OpenFileDialog(const FileDialogRequest&
   return answer;
 }
 
+int HeadlessHost::RunModal(int dialogId, DialogController& controller) {
+  modalDialogs.push_back(dialogId);
+  HeadlessHost dialog;
+  controller.OnInit(dialog);
+  if (!modalScripts.empty()) {
+    ModalScript script = std::move(modalScripts.front());
+    modalScripts.pop_front();
+    script(dialog, controller);
+  }
+  // Its messages are this program's messages too.
+  messages.insert(messages.end(), dialog.messages.begin(), dialog.messages.end());
+  return dialog.endResult.value_or(2);
+}
+
 }  // namespace quorvel::ui

@@ -2,6 +2,7 @@
 // every message box and file dialog, and answers them from a script.
 #pragma once
 #include <deque>
+#include <functional>
 #include <map>
 #include <vector>
 
@@ -40,7 +41,19 @@ class HeadlessHost : public DialogHost {
 
   std::optional<std::string> OpenFileDialog(const FileDialogRequest& request) override;
 
+  // Runs the next entry of modalScripts on a fresh headless dialog after
+  // OnInit; without a script the dialog is cancelled at once.
+  int RunModal(int dialogId, DialogController& controller) override;
+  void EndDialog(int result) override { endResult = result; }
+
   void PostClose() override { closeRequested = true; }
+
+  // A script plays the user of a modal dialog: it sets controls of the dialog
+  // and passes clicks to the controller.
+  using ModalScript = std::function<void(HeadlessHost& dialog, DialogController& controller)>;
+  std::deque<ModalScript> modalScripts;
+  std::vector<int> modalDialogs;  // ids of the dialogs run, in order
+  std::optional<int> endResult;
 
   // Answers for Yes/No boxes, taken in order; Yes when the script is empty.
   std::deque<Answer> scriptedAnswers;
