@@ -15,7 +15,7 @@ build: deps
 	cmake --build $(BUILD) -j $(JOBS)
 
 run: build
-	cd data/demo && ../../$(BUILD)/quorvel-cli catalogue Ninshiki.xml
+	bash scripts/run-demo.sh $(BUILD)
 
 test-plain: build
 	ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)

@@ -68,6 +68,7 @@ TEST_F(StartUpTest, DictionaryDataSetSetsButtonsAndArithmetic) {
   } cases[] = {
       {"C:\\dic\\calc\\numbers.xml", true},
       {"C:\\dic\\Calc\\numbers.xml", false},
+      {"/home/u/dic/calc/numbers.xml", true},
       {"", false},
   };
   for (const auto& c : cases) {

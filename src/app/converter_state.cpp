@@ -21,7 +21,9 @@ std::string MakeIniPath(const std::string& executablePath) {
 }
 
 bool IsArithmeticDictionary(const std::string& dictionaryPath) {
-  return sjis::FindAtBoundary(dictionaryPath, "\\calc") != std::string::npos;
+  // A path chosen on this system has '/' where Windows has '\'.
+  return sjis::FindAtBoundary(dictionaryPath, "\\calc") != std::string::npos ||
+         sjis::FindAtBoundary(dictionaryPath, "/calc") != std::string::npos;
 }
 
 int ClampCapacity(long long configured) {
