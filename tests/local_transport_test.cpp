@@ -129,7 +129,7 @@ TEST_F(LocalTest, ProgramRunCopiesThenSendsTheRunCommand) {
   ASSERT_TRUE(RunProgramLocal(*fx.state, test::S(fx.dir / "walk.TXA")));
   EXPECT_EQ(test::ReadFile(fx.dir / "card/ADDON/TEMP.TXA"), std::string("prog\0ram", 8));
   EXPECT_EQ(test::ReadFile(LogFile()), Record(MakeRunProgramCommand()));
-  EXPECT_FALSE(std::filesystem::exists(fx.dir / "card/ADDON/TEMP.TXA.part"));
+  EXPECT_FALSE(std::filesystem::exists(fx.dir / "card/ADDON/TEMP.TXA.new"));
 
   EXPECT_FALSE(RunProgramLocal(*fx.state, test::S(fx.dir / "missing.TXA")));
   EXPECT_EQ(Ids(), std::vector<int>{IDS_PROGRAM_COPY_FAILED});

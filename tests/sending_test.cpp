@@ -6,6 +6,7 @@
 #include "catalogue/catalogue.h"
 #include "platform/profile.h"
 #include "robot/command_record.h"
+#include "platform/decimal.h"
 #include "robot/sending.h"
 #include "state_fixture.h"
 
@@ -165,7 +166,7 @@ TEST(ReadDecimal, CRuntimeManner) {
   } cases[] = {{"12", 12},  {"  -7x", -7}, {"+3", 3},   {"abc", 0},
                {"", 0},     {"\t42", 42},  {"99999999999", 2147483647},
                {"-99999999999", -2147483647 - 1}};
-  for (const auto& c : cases) EXPECT_EQ(ReadDecimal(c.text), c.value) << c.text;
+  for (const auto& c : cases) EXPECT_EQ(platform::ReadDecimal(c.text), c.value) << c.text;
 }
 
 }  // namespace

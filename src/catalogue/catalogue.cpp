@@ -11,6 +11,7 @@
 
 #include "app/converter_state.h"
 #include "app/strings.h"
+#include "platform/decimal.h"
 #include "platform/paths.h"
 #include "platform/profile.h"
 
@@ -25,22 +26,6 @@ const char* CatalogueFileName(int dataSet) {
 namespace {
 
 constexpr std::size_t kLinePiece = 255;  // a line buffer of 256 bytes
-const std::string kUnregisteredReading = "\x82\xDD\x82\xC4\x82\xA2\x82\xAC";  // みていぎ
-
-// Base-10 to signed 32 bits: leading white space, optional sign, digits up to
-// the first other byte, clamped at the limits.
-std::int32_t ReadNumber(std::string_view s) {
-  std::size_t i = 0;
-  while (i < s.size() && (s[i] == ' ' || (s[i] >= '\t' && s[i] <= '\r'))) ++i;
-  bool negative = false;
-  if (i < s.size() && (s[i] == '+' || s[i] == '-')) negative = s[i++] == '-';
-  long long v = 0;
-  for (; i < s.size() && s[i] >= '0' && s[i] <= '9'; ++i) {
-    v = std::min<long long>(v * 10 + (s[i] - '0'), 1LL << 32);
-  }
-  if (negative) v = -v;
-  return static_cast<std::int32_t>(std::clamp<long long>(v, INT32_MIN, INT32_MAX));
-}
 
 enum class LineResult { Skipped, Entry, Malformed };
 
@@ -63,13 +48,13 @@ LineResult ReadEntryLine(std::string_view line, int dataSet, VoiceItem& item) {
   if (dataSet == kProgramDataSet) {
     item.programPath = std::string(value);
   } else {
-    item.voiceId = static_cast<std::int16_t>(ReadNumber(value));
+    item.voiceId = static_cast<std::int16_t>(platform::ReadDecimal(value));
     std::size_t c1 = value.find(',');
     if (c1 != std::string_view::npos) {
-      item.duration = static_cast<std::int16_t>(ReadNumber(value.substr(c1 + 1)));
+      item.duration = static_cast<std::int16_t>(platform::ReadDecimal(value.substr(c1 + 1)));
       std::size_t c2 = value.find(',', c1 + 1);
       if (c2 != std::string_view::npos) {
-        item.flags = static_cast<std::uint8_t>(ReadNumber(value.substr(c2 + 1)));
+        item.flags = static_cast<std::uint8_t>(platform::ReadDecimal(value.substr(c2 + 1)));
       }
     }
   }

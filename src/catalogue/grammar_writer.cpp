@@ -1,16 +1,11 @@
 #include "catalogue/grammar_writer.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
-#include <cerrno>
-#include <cstdio>
-
 #include "app/controls.h"
 #include "app/converter_state.h"
 #include "app/main_list.h"
 #include "app/strings.h"
 #include "catalogue/voice_item.h"
+#include "platform/files.h"
 #include "platform/paths.h"
 #include "platform/sjis.h"
 #include "speech/recognizer.h"
@@ -18,7 +13,6 @@
 namespace quorvel {
 namespace {
 
-const std::string kUnregisteredReading = "\x82\xDD\x82\xC4\x82\xA2\x82\xAC";  // みていぎ
 constexpr std::size_t kLoaderPiece = 255;  // bytes the loader takes per read, LF included
 constexpr std::size_t kMaxReading = 63;
 
@@ -43,34 +37,10 @@ std::string EntryLine(int dataSet, const VoiceItem& item) {
   return "    <P valstr=\"" + value + "\">/" + name + "/" + reading + ";</P>";
 }
 
-bool WriteAll(int fd, const std::string& bytes) {
-  std::size_t done = 0;
-  while (done < bytes.size()) {
-    ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return false;
-    done += static_cast<std::size_t>(n);
-  }
-  return true;
-}
-
-// Temporary file beside target, synced, then renamed over it.
-bool ReplaceFile(const std::string& target, const std::string& bytes) {
-  const std::string tmp = target + ".new";
-  int fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-  if (fd < 0) return false;
-  bool ok = WriteAll(fd, bytes) && ::fsync(fd) == 0;
-  ok = (::close(fd) == 0) && ok;
-  ok = ok && std::rename(tmp.c_str(), target.c_str()) == 0;
-  if (!ok) ::unlink(tmp.c_str());
-  return ok;
-}
-
 }  // namespace
 
 std::optional<std::string> FormatGrammarFile(int dataSet, const ConverterState& state) {
   if (!CatalogueFileName(dataSet)) return std::nullopt;
-  const char* kEnd = "\r\n";
   std::string out;
   out += "<?xml version=\"1.0\" encoding=\"SHIFT_JIS\"?>\r\n";
   out += "<GRAMMAR>\r\n";
@@ -86,7 +56,7 @@ std::optional<std::string> FormatGrammarFile(int dataSet, const ConverterState& 
   for (int i = 0; i < state.itemCount; ++i) {
     std::string line = EntryLine(dataSet, state.items[static_cast<std::size_t>(i)]);
     if (line.size() + 1 > kLoaderPiece) return std::nullopt;
-    out += line + kEnd;
+    out += line + "\r\n";
   }
   out += "    </L>\r\n";
   out += "    </RULE>\r\n";
@@ -96,7 +66,7 @@ std::optional<std::string> FormatGrammarFile(int dataSet, const ConverterState& 
 
 bool WriteGrammarFile(int dataSet, ConverterState& state) {
   auto bytes = FormatGrammarFile(dataSet, state);
-  if (!bytes || !ReplaceFile(platform::ToNativePath(CatalogueFileName(dataSet)), *bytes)) {
+  if (!bytes || !platform::WriteFileReplacing(platform::ToNativePath(CatalogueFileName(dataSet)), *bytes)) {
     state.ShowMessage(IDS_WRITE_FAILED);
     return false;
   }

@@ -23,4 +23,7 @@ constexpr int kDictionaryDataSet = 5;
 // nullptr for the user dictionary and out-of-range values.
 const char* CatalogueFileName(int dataSet);
 
+// The reading a catalogue line carries for an entry without one (みていぎ).
+inline const std::string kUnregisteredReading = "\x82\xDD\x82\xC4\x82\xA2\x82\xAC";
+
 }  // namespace quorvel

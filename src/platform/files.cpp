@@ -18,6 +18,22 @@ bool PathExists(const std::string& native) {
   return !native.empty() && ::stat(native.c_str(), &st) == 0;
 }
 
+namespace {
+
+// Writes all of bytes to fd; the errno of a failure, 0 on success.
+int WriteAll(int fd, const std::string& bytes) {
+  std::size_t done = 0;
+  while (done < bytes.size()) {
+    ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return n < 0 ? errno : EIO;
+    done += static_cast<std::size_t>(n);
+  }
+  return 0;
+}
+
+}  // namespace
+
 WriteOutcome WriteWholeFileExclusive(const std::string& native, const std::string& bytes) {
   struct stat st;
   // A read-only file stays read-only even for root, as on the card's own system.
@@ -36,16 +52,9 @@ WriteOutcome WriteWholeFileExclusive(const std::string& native, const std::strin
     ::close(fd);
     return {WriteOutcome::OpenFailed, e};
   }
-  std::size_t done = 0;
-  while (done < bytes.size()) {
-    ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) {
-      int e = n < 0 ? errno : EIO;
-      ::close(fd);
-      return {WriteOutcome::WriteFailed, e};
-    }
-    done += static_cast<std::size_t>(n);
+  if (int e = WriteAll(fd, bytes)) {
+    ::close(fd);
+    return {WriteOutcome::WriteFailed, e};
   }
   // The card may be pulled right after: make the record reach the medium.
   if (S_ISREG(st.st_mode) && ::fsync(fd) != 0 && errno != EINVAL) {
@@ -64,25 +73,20 @@ bool ReadWholeFile(const std::string& native, std::string& bytes) {
   return !in.bad();
 }
 
+bool WriteFileReplacing(const std::string& dst, const std::string& bytes) {
+  const std::string tmp = dst + ".new";
+  int fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+  if (fd < 0) return false;
+  bool ok = WriteAll(fd, bytes) == 0 && ::fsync(fd) == 0;
+  ok = (::close(fd) == 0) && ok;
+  ok = ok && ::rename(tmp.c_str(), dst.c_str()) == 0;
+  if (!ok) ::unlink(tmp.c_str());
+  return ok;
+}
+
 bool CopyFileReplacing(const std::string& src, const std::string& dst) {
   std::string data;
-  if (!ReadWholeFile(src, data) || fs::is_directory(src)) return false;
-  const std::string tmp = dst + ".part";
-  {
-    std::ofstream out(tmp, std::ios::binary | std::ios::trunc);
-    if (!out) return false;
-    out.write(data.data(), static_cast<std::streamsize>(data.size()));
-    out.close();
-    if (!out) {
-      std::error_code ec;
-      fs::remove(tmp, ec);
-      return false;
-    }
-  }
-  std::error_code ec;
-  fs::rename(tmp, dst, ec);
-  if (ec) fs::remove(tmp, ec);
-  return !ec;
+  return !fs::is_directory(src) && ReadWholeFile(src, data) && WriteFileReplacing(dst, data);
 }
 
 std::string MountPointOf(const std::string& native) {

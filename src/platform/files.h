@@ -20,6 +20,10 @@ struct WriteOutcome {
 // open is a WriteFailed.
 WriteOutcome WriteWholeFileExclusive(const std::string& native, const std::string& bytes);
 
+// Writes bytes as the whole of dst through a temporary file beside it that is
+// synced and renamed into place: dst is the old file or the complete new one.
+bool WriteFileReplacing(const std::string& dst, const std::string& bytes);
+
 // Copies src over dst (replacing it) through a temporary file beside dst, so
 // dst is either the old file or a complete copy. False when anything failed.
 bool CopyFileReplacing(const std::string& src, const std::string& dst);

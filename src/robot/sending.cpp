@@ -1,12 +1,12 @@
 #include "robot/sending.h"
 
-#include <climits>
 #include <string>
 
 #include "app/controls.h"
 #include "app/converter_state.h"
 #include "app/main_list.h"
 #include "app/strings.h"
+#include "platform/decimal.h"
 #include "platform/paths.h"
 #include "platform/profile.h"
 #include "platform/sjis.h"
@@ -47,7 +47,7 @@ SendResult SendTyped(ConverterState& state) {
     int i = FindItemByName(state, text);
     return i < 0 ? SendResult::Nothing : PlayItem(state, i);
   }
-  int number = ReadDecimal(text.c_str());
+  int number = platform::ReadDecimal(text);
   std::int16_t duration = 0;
   for (int i = 0; i < state.itemCount; ++i) {
     const VoiceItem& item = state.items[static_cast<std::size_t>(i)];
@@ -60,21 +60,6 @@ SendResult SendTyped(ConverterState& state) {
 }
 
 }  // namespace
-
-int ReadDecimal(const char* text) {
-  const char* p = text;
-  while (*p == ' ' || (*p >= '\t' && *p <= '\r')) ++p;
-  bool negative = *p == '-';
-  if (*p == '-' || *p == '+') ++p;
-  long long value = 0;
-  for (; *p >= '0' && *p <= '9'; ++p) {
-    value = value * 10 + (*p - '0');
-    if (value > static_cast<long long>(INT_MAX) + 1) value = static_cast<long long>(INT_MAX) + 1;
-  }
-  if (negative) value = -value;
-  if (value > INT_MAX) value = INT_MAX;
-  return static_cast<int>(value);
-}
 
 SendResult SendSelection(ConverterState& state, bool typed) {
   ui::DialogHost* w = state.mainWindow;

@@ -13,8 +13,5 @@ SendResult SendSelection(ConverterState& state, bool typed);
 SendResult PlayItem(ConverterState& state, int index);
 void UpdateProgramFolder(ConverterState& state);
 
-// The C runtime's reading of a decimal number (blanks, sign, digits up to the
-// first non-digit), held at the 32-bit limits.
-int ReadDecimal(const char* text);
 
 }  // namespace quorvel
