@@ -30,7 +30,7 @@ void BM_LoadCatalogue(benchmark::State& st) {
     }
     out << "</GRAMMAR>\r\n";
   }
-  ConverterState state(StateOptions{dir + "/Quorvel", dir, ""});
+  ConverterState state(StateOptions{dir + "/Quorvel", dir, "", nullptr});
   state.items.assign(static_cast<std::size_t>(entries), VoiceItem{});
   for (auto _ : st) {
     ClearItems(state, false);

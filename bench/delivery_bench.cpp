@@ -24,7 +24,7 @@ void BM_TypedSendLocal(benchmark::State& st) {
   std::filesystem::create_directories(dir + "/card/ADDON");
   std::ofstream(dir + "/card/ADDON/REMOTE.LOG").close();
   std::ofstream(dir + "/Quorvel.ini") << "[SOUND]\r\nDEFAULT=50\r\n";
-  ConverterState state(StateOptions{dir + "/Quorvel", dir, ""});
+  ConverterState state(StateOptions{dir + "/Quorvel", dir, "", nullptr});
   ui::HeadlessHost host;
   state.mainWindow = &host;
   state.remoteDir = dir + "/card/";

@@ -8,6 +8,10 @@ packages=(
   libcli11-dev nlohmann-json3-dev
   libcurl4-openssl-dev
   qt6-base-dev fonts-ipafont-gothic
+  libpugixml-dev
+  libpocketsphinx-dev libsphinxbase-dev pocketsphinx-en-us
+  libpulse-dev libespeak-ng-dev
+  espeak-ng sox
 )
 missing=()
 for p in "${packages[@]}"; do

@@ -104,7 +104,7 @@ TEST_F(StartUpTest, SecondInstanceIsRefused) {
   auto first2 = std::move(fx.state);
 
   test::StateFixture other;
-  ConverterState second(StateOptions{fx.dir / "Quorvel", fx.dir.path().string(), ""});
+  ConverterState second(StateOptions{fx.dir / "Quorvel", fx.dir.path().string(), "", nullptr});
   second.AttachWindow(&other.host);
   ASSERT_EQ(other.host.messages.size(), 1u);
   EXPECT_EQ(other.host.messages[0].stringId, IDS_ALREADY_RUNNING);

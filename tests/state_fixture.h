@@ -4,6 +4,7 @@
 #include <memory>
 
 #include "app/converter_state.h"
+#include "speech/engine/scripted_engine.h"
 #include "test_util.h"
 #include "ui/headless_host.h"
 
@@ -13,12 +14,20 @@ struct StateFixture {
   TempDir dir;
   ui::HeadlessHost host;
   std::unique_ptr<ConverterState> state;
+  // A recogniser that accepts any file, so a start-up with recognition on
+  // says nothing unless a test asks it to.
+  std::shared_ptr<speech::ScriptedEngine> engine = [] {
+    auto e = std::make_shared<speech::ScriptedEngine>();
+    e->results.loadCmd = speech::kOk;
+    return e;
+  }();
 
   std::string Ini() const { return dir / "Quorvel.ini"; }
 
   ConverterState& Make() {
-    state = std::make_unique<ConverterState>(StateOptions{dir / "Quorvel", dir.path().string(), ""});
+    state = std::make_unique<ConverterState>(StateOptions{dir / "Quorvel", dir.path().string(), "", nullptr});
     state->mainWindow = &host;
+    state->speechEngine = engine;
     return *state;
   }
 };

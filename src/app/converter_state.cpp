@@ -32,7 +32,7 @@ int ClampCapacity(long long configured) {
 }
 
 ConverterState::ConverterState(const StateOptions& options)
-    : instanceMutex(options.lockDir) {
+    : instanceMutex(options.lockDir), speechEngine(options.speechEngine) {
   std::string exe = options.executablePath.empty() ? platform::ExecutablePath()
                                                    : options.executablePath;
   iniPath = options.iniPath.empty() ? MakeIniPath(exe) : options.iniPath;

@@ -4,13 +4,16 @@
 #pragma once
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "catalogue/voice_item.h"
+#include "platform/clock.h"
 #include "platform/http.h"
 #include "platform/instance_lock.h"
+#include "speech/engine/engine.h"
 #include "ui/dialog_host.h"
 
 namespace quorvel {
@@ -30,6 +33,8 @@ struct StateOptions {
   std::string executablePath;  // internal form; empty: the running executable
   std::string lockDir;         // empty: the user's runtime folder
   std::string iniPath;         // internal form; empty: Quorvel.ini beside the executable
+  // The system's recogniser; none: every start fails with message 128.
+  std::shared_ptr<speech::Engine> speechEngine;
 };
 
 class ConverterState {
@@ -82,6 +87,12 @@ class ConverterState {
   // Set by the window: posts the recogniser's notification to the UI thread.
   // May be called from the recogniser's own thread.
   std::function<void()> notifyWindow;
+  // The recogniser session: the context is set exactly while one exists.
+  std::shared_ptr<speech::Engine> speechEngine;
+  std::shared_ptr<speech::RecoContext> recoContext;
+  std::shared_ptr<speech::RecoGrammar> grammar;
+  // The process clock in milliseconds; tests set their own.
+  std::function<std::int32_t()> clock = platform::ProcessClockMs;
 
  private:
   bool shutDown_ = false;

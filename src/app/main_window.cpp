@@ -5,6 +5,7 @@
 #include "app/settings_dialog.h"
 #include "catalogue/grammar_writer.h"
 #include "robot/sending.h"
+#include "speech/recognition.h"
 #include "speech/recognizer.h"
 
 namespace quorvel {

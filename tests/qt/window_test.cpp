@@ -72,7 +72,7 @@ class WindowTest : public QObject {
     test::WriteFile("voice.xml", test::CatalogueLine("12,4,0", "/twelve/t;"));
     test::WriteFile("Program.xml", "");
     test::WriteFile(Ini(), "[REMOTE]\r\nREMOTE_DIR=" + *dir / "card/" + "\r\n[SPEECH]\r\nAUTOSTART=0\r\n");
-    host = std::make_unique<qt::MainWindowHost>(StateOptions{*dir / "Quorvel", dir->path().string(), ""});
+    host = std::make_unique<qt::MainWindowHost>(StateOptions{*dir / "Quorvel", dir->path().string(), "", nullptr});
     messages.clear();
     answers.clear();
     W().messageHook = [this](int id, const QString&, ui::Icon, ui::Buttons b) {

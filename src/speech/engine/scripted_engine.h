@@ -1,0 +1,67 @@
+// A recogniser for tests: every step's result can be set, the session's
+// grammar and states can be inspected, and recognitions are queued by hand
+// (from any thread) instead of being heard. Grammar files are compiled by the
+// real compiler, so file faults give the real result codes.
+#pragma once
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "speech/engine/engine.h"
+
+namespace quorvel::speech {
+
+struct ScriptedResults {
+  HResult initialize = kOk;
+  HResult createRecognizer = kOk;
+  HResult createContext = kOk;
+  HResult notify = kOk;
+  HResult audioToken = kOk;
+  HResult recoState = kOk;
+  HResult createGrammar = kOk;
+  HResult loadDictation = kOk;
+  std::optional<HResult> loadCmd;  // unset: the compiler's result
+  HResult ruleState = kOk;
+  HResult dictationState = kOk;
+};
+
+// What the live session looks like from the recogniser's side.
+struct ScriptedSession {
+  bool listening = false;
+  bool hasInput = false;
+  bool notifies = false;
+  std::uint64_t queuedInterest = 0;
+  bool dictationLoaded = false;
+  std::vector<std::string> loadedFiles;
+  RuleState rules = RuleState::Inactive;
+  RuleState dictation = RuleState::Inactive;
+};
+
+class ScriptedEngine : public Engine {
+ public:
+  ScriptedEngine();
+  ~ScriptedEngine() override;
+
+  HResult Initialize() override;
+  void Uninitialize() override;
+  HResult CreateRecognizer(std::shared_ptr<Recognizer>& out) override;
+  HResult GetDefaultAudioInputToken(std::shared_ptr<AudioToken>& out) override;
+
+  ScriptedResults results;
+  int initializeCalls = 0;
+  int uninitializeCalls = 0;
+
+  // The state of the newest context that is still alive; nothing if none.
+  std::optional<ScriptedSession> Session() const;
+  // Queues a recognition on the live context; no text: GetText fails.
+  // False when no context is alive.
+  bool Hear(std::optional<std::string> utf8);
+
+  struct Shared;
+
+ private:
+  std::shared_ptr<Shared> shared_;
+};
+
+}  // namespace quorvel::speech
