@@ -91,6 +91,9 @@ class ConverterState {
   std::shared_ptr<speech::Engine> speechEngine;
   std::shared_ptr<speech::RecoContext> recoContext;
   std::shared_ptr<speech::RecoGrammar> grammar;
+  // A file standing in for the fixed catalogue of data sets 0 to 4 (internal
+  // form); only the command line sets it.
+  std::string catalogueOverride;
   // The process clock in milliseconds; tests set their own.
   std::function<std::int32_t()> clock = platform::ProcessClockMs;
 

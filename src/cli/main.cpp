@@ -10,6 +10,7 @@
 
 #include "app/converter_state.h"
 #include "catalogue/catalogue.h"
+#include "cli/recognize.h"
 #include "cli/stderr_host.h"
 #include "platform/paths.h"
 #include "platform/sjis.h"
@@ -203,6 +204,18 @@ int Main(int argc, char** argv) {
       });
   sendCmd->add_option("TEXT", send.text, "what to send")->required();
 
+  RecognizeArgs reco;
+  auto* recognize = app.add_subcommand(
+      "recognize", "recognise WAV files as the window would hear them, one line per recognition");
+  recognize->add_option("--dataset", reco.dataSet, "data set 0 to 5 (default: the INI's)")
+      ->check(CLI::Range(0, 5));
+  recognize->add_option("--catalogue", reco.catalogue, "catalogue file in place of the data set's");
+  recognize->add_option("--dictionary", reco.dictionary, "user dictionary (data set 5)");
+  recognize->add_flag("--general", reco.general, "general mode: dictation only");
+  recognize->add_flag("--act", reco.act, "let each recognition make the robot act");
+  recognize->add_option("--ini", reco.ini, "INI file (default: Quorvel.ini beside the executable)");
+  recognize->add_option("WAV", reco.wavs, "16-bit PCM WAV files")->required();
+
   try {
     app.parse(argc, argv);
   } catch (const CLI::CallForHelp& e) {
@@ -218,6 +231,7 @@ int Main(int argc, char** argv) {
   if (*parse) return RunParse(parseText);
   if (*decode) return RunDecode(decodeFile);
   if (*sendCmd) return RunSend(send);
+  if (*recognize) return RunRecognize(reco);
   if (*voice) {
     PrintRecord(MakeVoiceCommand(static_cast<std::int16_t>(voiceId),
                                  static_cast<std::int16_t>(duration),

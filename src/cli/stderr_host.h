@@ -16,8 +16,9 @@ class StderrHost : public ui::HeadlessHost {
     return buttons == ui::Buttons::Ok ? ui::Answer::Ok : ui::Answer::No;
   }
   std::optional<std::string> OpenFileDialog(const ui::FileDialogRequest& request) override {
-    const char* key = request.filterPattern == "*.TXA" ? "REMOTE/PROGRAM_FOLDER"
-                                                       : "REMOTE/REMOTE_DIR";
+    const char* key = request.filterPattern == "*.TXA"   ? "REMOTE/PROGRAM_FOLDER"
+                      : request.filterPattern == "*.xml" ? "SPEECH/DICTIONARY"
+                                                         : "REMOTE/REMOTE_DIR";
     std::cerr << "quorvel-cli: cannot ask for a file here (" << request.filterName
               << "); set " << key << " in the INI file\n";
     return std::nullopt;

@@ -16,7 +16,7 @@ namespace {
 constexpr std::size_t kTextBuffer = 255;  // bytes of recognised text, terminator aside
 const char kUnrecognized[] = "<Unrecognized>";
 
-void HandleRecognition(ConverterState& state, const speech::RecoEvent& event) {
+void HandleRecognition(ConverterState& state, const speech::RecoEvent& event, bool act) {
   std::string utf8;
   if (!event.result || speech::Failed(event.result->GetText(utf8))) utf8 = kUnrecognized;
   std::string text = RecognisedText(utf8);
@@ -24,7 +24,7 @@ void HandleRecognition(ConverterState& state, const speech::RecoEvent& event) {
     state.mainWindow->SetControlText(ctl::kRecognisedLabel, text);
     state.mainWindow->SetControlText(ctl::kSendEdit, "");
   }
-  OnRecognition(state, text);
+  if (act) OnRecognition(state, text);
 }
 
 void SendSpokenArithmetic(ConverterState& state, const ArithmeticExpr& expr) {
@@ -42,7 +42,9 @@ std::string RecognisedText(const std::string& utf8) {
   return std::string(sjis::TruncateAtChar(sjis::FromUtf8Lossy(utf8), kTextBuffer));
 }
 
-void DrainRecognitionEvents(ConverterState& state) {
+void DrainRecognitionEvents(ConverterState& state) { DrainRecognitionEvents(state, true); }
+
+void DrainRecognitionEvents(ConverterState& state, bool act) {
   if (state.recognitionActive == 0) return;
   speech::RecoEvent event;
   for (;;) {
@@ -51,7 +53,7 @@ void DrainRecognitionEvents(ConverterState& state) {
     // ends with it.
     auto context = state.recoContext;
     if (!context || context->GetEvent(event) != speech::kOk) break;
-    if (event.eventId == speech::kRecognitionEvent) HandleRecognition(state, event);
+    if (event.eventId == speech::kRecognitionEvent) HandleRecognition(state, event, act);
   }
   event.Clear();
 }

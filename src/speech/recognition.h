@@ -9,6 +9,8 @@ class ConverterState;
 
 // Handles every recognition queued since the last notification.
 void DrainRecognitionEvents(ConverterState& state);
+// The same; with act false each recognition is only shown (label 1033).
+void DrainRecognitionEvents(ConverterState& state, bool act);
 // text: Shift_JIS, as shown in the recognised-text label.
 void OnRecognition(ConverterState& state, const std::string& text);
 

@@ -40,6 +40,7 @@ bool StartFailed(ConverterState& state) {
 
 std::string GrammarFileOf(const ConverterState& state) {
   if (state.dataSet == kDictionaryDataSet) return state.dictionaryPath;
+  if (!state.catalogueOverride.empty()) return state.catalogueOverride;
   const char* name = CatalogueFileName(state.dataSet);
   return name ? name : "";
 }

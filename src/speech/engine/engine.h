@@ -42,6 +42,10 @@ class AudioInput {
   virtual long Read(std::int16_t* samples, std::size_t count) = 0;
   // Wakes a blocked Read from another thread; later reads return -1.
   virtual void Cancel() = 0;
+  // After Read returned 0: true when another recording follows.
+  virtual bool Next() { return false; }
+  // A recording waits until something listens; a microphone does not.
+  virtual bool IsRecording() const { return false; }
 };
 
 // The name of an audio input that can be opened.

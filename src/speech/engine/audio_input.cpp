@@ -1,0 +1,180 @@
+#include "speech/engine/audio_input.h"
+
+#include <chrono>
+#include <cstring>
+#include <fstream>
+#include <iterator>
+#include <thread>
+
+#include <pulse/error.h>
+#include <pulse/simple.h>
+
+namespace quorvel::speech {
+namespace {
+
+constexpr std::size_t kLeadIn = kSampleRate / 2;   // quiet before each file
+constexpr std::size_t kTrailer = kSampleRate;      // and after it
+
+std::uint32_t U32(const std::string& b, std::size_t at) {
+  return static_cast<std::uint32_t>(static_cast<unsigned char>(b[at])) |
+         static_cast<std::uint32_t>(static_cast<unsigned char>(b[at + 1])) << 8 |
+         static_cast<std::uint32_t>(static_cast<unsigned char>(b[at + 2])) << 16 |
+         static_cast<std::uint32_t>(static_cast<unsigned char>(b[at + 3])) << 24;
+}
+std::uint16_t U16(const std::string& b, std::size_t at) {
+  return static_cast<std::uint16_t>(static_cast<unsigned char>(b[at]) |
+                                    static_cast<unsigned char>(b[at + 1]) << 8);
+}
+
+// A faint hiss, the same every time: the decoder's noise estimate needs
+// something to measure, and digital silence gives it nothing.
+std::int16_t Hiss(std::size_t i) {
+  std::uint32_t x = static_cast<std::uint32_t>(i) * 2654435761u;
+  x ^= x >> 13;
+  return static_cast<std::int16_t>(static_cast<int>(x % 9) - 4);
+}
+
+std::int64_t NowNs() {
+  return std::chrono::duration_cast<std::chrono::nanoseconds>(
+             std::chrono::steady_clock::now().time_since_epoch())
+      .count();
+}
+
+}  // namespace
+
+bool LoadWav(const std::string& path, std::vector<std::int16_t>& samples, std::string& error) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) {
+    error = "cannot open " + path + ": " + std::strerror(errno);
+    return false;
+  }
+  std::string b((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  if (b.size() < 12 || b.compare(0, 4, "RIFF") != 0 || b.compare(8, 4, "WAVE") != 0) {
+    error = path + " is not a WAV file";
+    return false;
+  }
+  std::uint16_t format = 0, channels = 0, bits = 0;
+  std::uint32_t rate = 0;
+  std::size_t dataAt = 0, dataSize = 0;
+  for (std::size_t at = 12; at + 8 <= b.size();) {
+    std::uint32_t size = U32(b, at + 4);
+    std::size_t body = at + 8;
+    std::size_t avail = std::min<std::size_t>(size, b.size() - body);
+    if (b.compare(at, 4, "fmt ") == 0 && avail >= 16) {
+      format = U16(b, body);
+      channels = U16(b, body + 2);
+      rate = U32(b, body + 4);
+      bits = U16(b, body + 14);
+      if (format == 0xFFFE && avail >= 26) format = U16(b, body + 24);
+    } else if (b.compare(at, 4, "data") == 0) {
+      dataAt = body;
+      dataSize = avail;
+      break;
+    }
+    at = body + size + (size & 1);
+  }
+  if (format != 1 || bits != 16 || channels == 0 || rate < 4000 || rate > 192000 || !dataAt) {
+    error = path + ": only 16-bit PCM WAV files can be heard";
+    return false;
+  }
+  std::size_t frames = dataSize / (2u * channels);
+  std::vector<double> mono(frames);
+  for (std::size_t f = 0; f < frames; ++f) {
+    long sum = 0;
+    for (std::size_t c = 0; c < channels; ++c)
+      sum += static_cast<std::int16_t>(U16(b, dataAt + (f * channels + c) * 2));
+    mono[f] = static_cast<double>(sum) / channels;
+  }
+  samples.clear();
+  if (rate == kSampleRate) {
+    for (double v : mono) samples.push_back(static_cast<std::int16_t>(v));
+    return true;
+  }
+  // Linear interpolation is enough for speech heard by a recogniser.
+  std::size_t out = frames * kSampleRate / rate;
+  samples.reserve(out);
+  for (std::size_t i = 0; i < out; ++i) {
+    double src = static_cast<double>(i) * rate / kSampleRate;
+    std::size_t k = static_cast<std::size_t>(src);
+    double t = src - static_cast<double>(k);
+    double v = mono[k] * (1 - t) + (k + 1 < frames ? mono[k + 1] : mono[k]) * t;
+    samples.push_back(static_cast<std::int16_t>(v));
+  }
+  return true;
+}
+
+WavFileInput::WavFileInput(std::vector<std::vector<std::int16_t>> files, Options options)
+    : files_(std::move(files)), options_(std::move(options)) {}
+
+long WavFileInput::Read(std::int16_t* samples, std::size_t count) {
+  if (cancelled_) return -1;
+  if (file_ >= files_.size()) return 0;
+  const auto& f = files_[file_];
+  std::size_t total = kLeadIn + f.size() + kTrailer;
+  std::size_t n = std::min(count, total - pos_);
+  for (std::size_t i = 0; i < n; ++i) {
+    std::size_t p = pos_ + i;
+    samples[i] = p >= kLeadIn && p - kLeadIn < f.size() ? f[p - kLeadIn] : Hiss(p);
+  }
+  pos_ += n;
+  if (options_.realTime && n > 0) {
+    if (startNs_ < 0) startNs_ = NowNs();
+    delivered_ += static_cast<std::int64_t>(n);
+    std::int64_t due = startNs_ + delivered_ * 1000000000LL / kSampleRate;
+    std::int64_t wait = due - NowNs();
+    if (wait > 0) std::this_thread::sleep_for(std::chrono::nanoseconds(wait));
+  }
+  return static_cast<long>(n);
+}
+
+bool WavFileInput::Next() {
+  if (file_ >= files_.size()) return false;
+  if (options_.onFileDone) options_.onFileDone(file_);
+  ++file_;
+  pos_ = 0;
+  return file_ < files_.size() && !cancelled_;
+}
+
+std::shared_ptr<PulseInput> PulseInput::Open(std::string& error) {
+  pa_sample_spec spec{PA_SAMPLE_S16LE, kSampleRate, 1};
+  pa_buffer_attr attr{};
+  attr.maxlength = static_cast<std::uint32_t>(-1);
+  attr.fragsize = kSampleRate / 10 * 2;  // 100 ms: short waits, prompt cancelling
+  int err = 0;
+  pa_simple* s = pa_simple_new(nullptr, "Quorvel", PA_STREAM_RECORD, nullptr, "speech recognition",
+                               &spec, nullptr, &attr, &err);
+  if (!s) {
+    error = pa_strerror(err);
+    return nullptr;
+  }
+  auto input = std::shared_ptr<PulseInput>(new PulseInput);
+  input->stream_ = s;
+  return input;
+}
+
+PulseInput::~PulseInput() {
+  if (stream_) pa_simple_free(static_cast<pa_simple*>(stream_));
+}
+
+long PulseInput::Read(std::int16_t* samples, std::size_t count) {
+  if (cancelled_) return -1;
+  // At most 100 ms per read, so a cancel is seen soon.
+  count = std::min<std::size_t>(count, kSampleRate / 10);
+  int err = 0;
+  if (pa_simple_read(static_cast<pa_simple*>(stream_), samples, count * 2, &err) < 0) return -1;
+  return cancelled_ ? -1 : static_cast<long>(count);
+}
+
+HResult DefaultAudioToken::CreateInstance(std::shared_ptr<AudioInput>& out) {
+  if (!files_.empty()) {
+    out = std::make_shared<WavFileInput>(files_, options_);
+    return kOk;
+  }
+  std::string error;
+  auto pulse = PulseInput::Open(error);
+  if (!pulse) return kNoAudioDevice;
+  out = pulse;
+  return kOk;
+}
+
+}  // namespace quorvel::speech

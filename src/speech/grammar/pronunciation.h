@@ -1,0 +1,49 @@
+// Pronunciations of a grammar word's lexical form in the phones of the
+// en-us acoustic model: kana through this program's kana table, English
+// words from the pronouncing dictionary, digits as spoken numbers, and
+// words the dictionary lacks through a letter-to-sound fallback.
+#pragma once
+#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+namespace quorvel::speech {
+
+// Phones separated by single spaces, e.g. "K AA N N IY CH IY W AA".
+using Phones = std::string;
+
+// The pronouncing dictionary (cmudict format: "word  PH ON ES", variants as
+// "word(2)"). Words are looked up in lower case.
+class Lexicon {
+ public:
+  bool Load(const std::string& nativePath);
+  void Add(std::string word, Phones phones);
+  const std::vector<Phones>* Find(std::string_view lowerWord) const;
+  std::size_t Size() const { return words_.size(); }
+
+ private:
+  std::unordered_map<std::string, std::vector<Phones>> words_;
+};
+
+// Letter-to-sound for a word the dictionary lacks; nothing if it cannot.
+using LetterToSound = std::function<std::optional<Phones>(const std::string& word)>;
+
+// The kana of a reading (hiragana or katakana, UTF-8) in phones; nothing
+// when the text holds anything but kana.
+std::optional<Phones> KanaPhones(std::string_view kana);
+
+// A whole number in English words: 42 -> "forty two".
+std::string NumberWords(unsigned long long n);
+
+// Every way this program can say a lexical form, best first (at most a
+// few); empty when some part of it cannot be said at all.
+std::vector<Phones> Pronounce(std::string_view lexical, const Lexicon& lexicon,
+                              const LetterToSound& fallback = {});
+
+// espeak-ng's en-us letter-to-sound, mapped to the model's phones.
+std::optional<Phones> EspeakPhones(const std::string& word);
+
+}  // namespace quorvel::speech

@@ -1,0 +1,170 @@
+#include "speech/grammar/search_graph.h"
+
+#include <sstream>
+
+namespace quorvel::speech {
+namespace {
+
+constexpr char kFreePrefix[] = "qg_";
+const char* const kModelPhones[] = {
+    "AA", "AE", "AH", "AO", "AW", "AY", "B", "CH", "D", "DH", "EH", "ER", "EY",
+    "F", "G", "HH", "IH", "IY", "JH", "K", "L", "M", "N", "NG", "OW", "OY", "P",
+    "R", "S", "SH", "T", "TH", "UH", "UW", "V", "W", "Y", "Z", "ZH"};
+
+class Builder {
+ public:
+  Builder(const CompiledGrammar& g, const PronounceFn& p, const std::string& prefix, std::size_t maxArcs)
+      : g_(g), pronounce_(p), prefix_(prefix), maxArcs_(maxArcs), tokenOf_(g.words.size(), -2),
+        expanding_(g.rules.size(), false) {}
+
+  SearchGraph Run() {
+    out_.states = 2;
+    for (int r : g_.StartRules()) {
+      if (!CanSay(g_.rules[static_cast<std::size_t>(r)].body)) continue;
+      Rule(r, out_.start, out_.final);
+      out_.empty = false;
+    }
+    if (out_.empty) out_.arcs.clear();
+    return std::move(out_);
+  }
+
+ private:
+  int NewState() { return out_.states++; }
+  void Arc(int from, int to, int token) {
+    if (out_.arcs.size() < maxArcs_) out_.arcs.push_back({from, to, token, 1.0});
+  }
+
+  int Token(int w) {
+    auto i = static_cast<std::size_t>(w);
+    if (tokenOf_[i] == -2) {
+      auto prons = pronounce_(g_.words[i].lexical);
+      tokenOf_[i] = -1;
+      if (!prons.empty()) {
+        tokenOf_[i] = static_cast<int>(out_.tokens.size());
+        out_.tokens.push_back({prefix_ + std::to_string(w), w, std::move(prons)});
+      }
+    }
+    return tokenOf_[i];
+  }
+
+  // Whether some path through the node can be said (a rule being expanded
+  // cannot be entered again).
+  bool CanSay(const GrammarNode& n) {
+    using K = GrammarNode::Kind;
+    switch (n.kind) {
+      case K::Word: return Token(n.index) >= 0;
+      case K::Void: return false;
+      case K::Optional: return true;
+      case K::RuleRef: {
+        auto r = static_cast<std::size_t>(n.index);
+        if (expanding_[r]) return false;
+        expanding_[r] = true;
+        bool ok = CanSay(g_.rules[r].body);
+        expanding_[r] = false;
+        return ok;
+      }
+      case K::Choice:
+        for (const auto& c : n.children)
+          if (CanSay(c)) return true;
+        return false;
+      case K::Sequence:
+        for (const auto& c : n.children)
+          if (!CanSay(c)) return false;
+        return true;
+    }
+    return false;
+  }
+
+  void Rule(int r, int from, int to) {
+    auto i = static_cast<std::size_t>(r);
+    expanding_[i] = true;
+    Node(g_.rules[i].body, from, to);
+    expanding_[i] = false;
+  }
+
+  void Node(const GrammarNode& n, int from, int to) {
+    using K = GrammarNode::Kind;
+    if (!CanSay(n)) return;
+    switch (n.kind) {
+      case K::Word: Arc(from, to, Token(n.index)); return;
+      case K::RuleRef: Rule(n.index, from, to); return;
+      case K::Void: return;
+      case K::Optional:
+        Arc(from, to, -1);
+        Sequence(n.children, from, to);
+        return;
+      case K::Choice:
+        for (const auto& c : n.children) Node(c, from, to);
+        return;
+      case K::Sequence: Sequence(n.children, from, to); return;
+    }
+  }
+
+  void Sequence(const std::vector<GrammarNode>& children, int from, int to) {
+    for (const auto& c : children)
+      if (!CanSay(c)) return;
+    if (children.empty()) {
+      Arc(from, to, -1);
+      return;
+    }
+    int at = from;
+    for (std::size_t k = 0; k < children.size(); ++k) {
+      int next = k + 1 == children.size() ? to : NewState();
+      Node(children[k], at, next);
+      at = next;
+    }
+  }
+
+  const CompiledGrammar& g_;
+  const PronounceFn& pronounce_;
+  std::string prefix_;
+  std::size_t maxArcs_;
+  std::vector<int> tokenOf_;  // -2 not looked at, -1 unsayable
+  std::vector<bool> expanding_;
+  SearchGraph out_;
+};
+
+}  // namespace
+
+SearchGraph BuildSearchGraph(const CompiledGrammar& grammar, const PronounceFn& pronounce,
+                             const std::string& prefix, std::size_t maxArcs) {
+  return Builder(grammar, pronounce, prefix, maxArcs).Run();
+}
+
+SearchGraph WithFreePhones(SearchGraph g, double entryProbability) {
+  int loopIn = g.states++, loopOut = g.states++;
+  g.arcs.push_back({g.start, loopIn, -1, entryProbability});
+  g.arcs.push_back({loopOut, loopIn, -1, 1.0});
+  g.arcs.push_back({loopOut, g.final, -1, 1.0});
+  const double each = 1.0 / static_cast<double>(std::size(kModelPhones));
+  for (const char* p : kModelPhones) {
+    g.arcs.push_back({loopIn, loopOut, static_cast<int>(g.tokens.size()), each});
+    g.tokens.push_back({std::string(kFreePrefix) + p, -1, {p}});
+  }
+  g.empty = false;
+  return g;
+}
+
+bool IsFreePhones(const std::string& hypothesis) {
+  return hypothesis.find(kFreePrefix) != std::string::npos;
+}
+
+std::string DisplayOf(const std::string& hypothesis, const CompiledGrammar& grammar,
+                      const std::string& prefix) {
+  std::vector<std::string> parts;
+  std::istringstream in(hypothesis);
+  std::string token;
+  while (in >> token) {
+    if (token.rfind(prefix, 0) != 0) continue;
+    std::size_t index = 0;
+    try {
+      index = std::stoul(token.substr(prefix.size()));
+    } catch (...) {
+      continue;
+    }
+    if (index < grammar.words.size()) parts.push_back(grammar.words[index].display);
+  }
+  return JoinDisplay(parts);
+}
+
+}  // namespace quorvel::speech

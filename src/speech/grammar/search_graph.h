@@ -1,0 +1,54 @@
+// A compiled grammar as a finite-state graph for the decoder: every sayable
+// word becomes a token of its own with its pronunciations, the rules that
+// can be started from lead from the start state to the final one, and what
+// cannot be said is left out (a word without pronunciation, a reference
+// back into a rule being expanded, an empty list) without failing the rest.
+#pragma once
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "speech/grammar/grammar.h"
+#include "speech/grammar/pronunciation.h"
+
+namespace quorvel::speech {
+
+struct SearchGraph {
+  struct Token {
+    std::string name;  // decoder word, e.g. "q3_17"
+    int word;          // index into CompiledGrammar::words; -1 for a free phone
+    std::vector<Phones> pronunciations;
+  };
+  struct Arc {
+    int from, to;
+    int token;           // -1: an empty step
+    double probability;  // (0, 1]
+  };
+  std::vector<Token> tokens;
+  std::vector<Arc> arcs;
+  int states = 0;
+  int start = 0, final = 1;
+  bool empty = true;  // nothing in the grammar can be said
+};
+
+using PronounceFn = std::function<std::vector<Phones>(const std::string& lexical)>;
+
+// prefix keeps the token names of one load apart from those of earlier
+// loads. A graph grows by at most maxArcs arcs; the rest is left out.
+SearchGraph BuildSearchGraph(const CompiledGrammar& grammar, const PronounceFn& pronounce,
+                             const std::string& prefix, std::size_t maxArcs = 200000);
+
+// The same graph with a loop of free phones beside the grammar, entered
+// with the given probability: a path through the loop means the words said
+// were not in the grammar.
+SearchGraph WithFreePhones(SearchGraph graph, double entryProbability);
+
+// Whether a hypothesis went through the free phones.
+bool IsFreePhones(const std::string& hypothesis);
+
+// The display text of a decoder hypothesis ("q3_17 q3_2"), tokens mapped
+// back to their words and joined as they read; fillers are skipped.
+std::string DisplayOf(const std::string& hypothesis, const CompiledGrammar& grammar,
+                      const std::string& prefix);
+
+}  // namespace quorvel::speech

@@ -1,0 +1,36 @@
+// Spoken test material: phrases of two catalogues (Japanese readings and
+// English), phrases that are in neither, and espeak-ng speaking any of them
+// into 16 kHz mono samples, at a chosen rate and with a little noise.
+#pragma once
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace quorvel::corpus {
+
+struct Phrase {
+  std::string name;     // UTF-8 display text of the entry
+  std::string reading;  // UTF-8 lexical form, as spoken
+};
+
+extern const std::vector<Phrase> kJapanese;      // 50 entries
+extern const std::vector<Phrase> kEnglish;       // 50 entries
+extern const std::vector<std::string> kOtherJapanese;  // in neither catalogue
+extern const std::vector<std::string> kOtherEnglish;
+
+// A catalogue grammar (Shift_JIS, CR LF) of the phrases, voice ids from
+// firstVoice on, and an UNDEFINE entry with voice undefinedVoice unless 0.
+std::string CatalogueOf(const std::vector<Phrase>& phrases, int firstVoice, int undefinedVoice);
+
+// espeak-ng (voice "ja" or "en-us", words per minute) through sox to 16 kHz
+// mono with leading and trailing quiet trimmed, plus noise at the given
+// level below full scale (e.g. 40 dB). Empty when a tool is missing.
+std::vector<std::int16_t> Speak(const std::string& text, const std::string& voice, int wordsPerMinute,
+                                double noiseDbBelowSpeech);
+
+bool WriteWav(const std::string& path, const std::vector<std::int16_t>& samples);
+
+// Whether espeak-ng and sox can be run.
+bool ToolsAvailable();
+
+}  // namespace quorvel::corpus
