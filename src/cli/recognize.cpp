@@ -51,7 +51,6 @@ int RunRecognize(const RecognizeArgs& a) {
   sphinx.audioFiles = std::move(audio);
   const char* trace = std::getenv("QUORVEL_SPEECH_TRACE");
   sphinx.trace = trace && *trace == '1';
-  if (const char* weight = std::getenv("QUORVEL_SPEECH_REJECT")) sphinx.garbageWeight = std::atof(weight);
   sphinx.audioOptions.onFileDone = handshake.FileDoneHook();
 
   StateOptions options;

@@ -12,7 +12,7 @@
 namespace quorvel::speech {
 namespace {
 
-constexpr std::size_t kLeadIn = kSampleRate / 2;   // quiet before each file
+constexpr std::size_t kLeadIn = kLeadInSamples;
 constexpr std::size_t kTrailer = kSampleRate;      // and after it
 
 std::uint32_t U32(const std::string& b, std::size_t at) {
@@ -112,18 +112,21 @@ long WavFileInput::Read(std::int16_t* samples, std::size_t count) {
   const auto& f = files_[file_];
   std::size_t total = kLeadIn + f.size() + kTrailer;
   std::size_t n = std::min(count, total - pos_);
+  bool first = pos_ == 0 && n > 0;
   for (std::size_t i = 0; i < n; ++i) {
     std::size_t p = pos_ + i;
     samples[i] = p >= kLeadIn && p - kLeadIn < f.size() ? f[p - kLeadIn] : Hiss(p);
   }
   pos_ += n;
   if (options_.realTime && n > 0) {
-    if (startNs_ < 0) startNs_ = NowNs();
+    if (startNs_ < 0) startNs_ = NowNs() - static_cast<std::int64_t>(n) * 1000000000LL / kSampleRate;
     delivered_ += static_cast<std::int64_t>(n);
     std::int64_t due = startNs_ + delivered_ * 1000000000LL / kSampleRate;
+    if (first && options_.onFileStart) options_.onFileStart(file_, startNs_);
     std::int64_t wait = due - NowNs();
     if (wait > 0) std::this_thread::sleep_for(std::chrono::nanoseconds(wait));
   }
+  if (first && !options_.realTime && options_.onFileStart) options_.onFileStart(file_, NowNs());
   return static_cast<long>(n);
 }
 
@@ -132,6 +135,8 @@ bool WavFileInput::Next() {
   if (options_.onFileDone) options_.onFileDone(file_);
   ++file_;
   pos_ = 0;
+  startNs_ = -1;  // each file is spoken in its own time, however long the pause
+  delivered_ = 0;
   return file_ < files_.size() && !cancelled_;
 }
 

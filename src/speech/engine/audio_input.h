@@ -11,6 +11,8 @@
 namespace quorvel::speech {
 
 constexpr int kSampleRate = 16000;
+// Quiet heard before each WAV file, in samples.
+constexpr std::size_t kLeadInSamples = kSampleRate / 2;
 
 // A WAV file's PCM as 16 kHz mono: channels are mixed, other rates
 // resampled. False with a reason for anything else.
@@ -24,6 +26,9 @@ class WavFileInput : public AudioInput {
   struct Options {
     bool realTime = false;  // deliver samples no faster than they would be spoken
     std::function<void(std::size_t file)> onFileDone;
+    // Runs as a file's first samples are read (the recogniser's thread),
+    // with the steady-clock time in ns at which its first sample was heard.
+    std::function<void(std::size_t file, std::int64_t heardNs)> onFileStart;
   };
   WavFileInput(std::vector<std::vector<std::int16_t>> files, Options options);
   long Read(std::int16_t* samples, std::size_t count) override;

@@ -18,7 +18,7 @@
 namespace quorvel::speech {
 namespace {
 
-constexpr std::size_t kChunk = kSampleRate / 10;  // 100 ms per read
+constexpr std::size_t kChunk = kSampleRate / 20;  // 50 ms per read
 const char kCatalogueSearch[] = "catalogue";
 const char kRejectingSearch[] = "catalogue-or-other";
 
@@ -218,7 +218,7 @@ class SphinxRecognizer {
         *compiled,
         [&](const std::string& lexical) { return Pronounce(lexical, *lexicon, EspeakPhones); },
         prefix);
-    SearchGraph rejecting = WithFreePhones(graph, shared_->options.garbageWeight);
+    SearchGraph rejecting = WithFreePhones(graph, shared_->options.freeSounds);
     std::lock_guard lock(mutex_);
     AbortUtterance();
     ps_decoder_t* ps = grammarDecoder_->ps;

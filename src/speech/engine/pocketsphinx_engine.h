@@ -9,6 +9,7 @@
 
 #include "speech/engine/audio_input.h"
 #include "speech/engine/engine.h"
+#include "speech/grammar/search_graph.h"
 
 namespace quorvel::speech {
 
@@ -18,11 +19,11 @@ struct SphinxOptions {
   std::vector<std::vector<std::int16_t>> audioFiles;
   WavFileInput::Options audioOptions;
   // Frames of quiet (10 ms each) that end an utterance.
-  int endSilenceFrames = 25;
+  int endSilenceFrames = 15;
   // While dictation is active the grammar competes with a loop of free
-  // phones entered with this weight; the loop winning means the words were
-  // not in the grammar. Higher rejects more.
-  double garbageWeight = 1e-3;
+  // sounds; the loop winning means the words were not in the grammar.
+  // Higher weights reject more.
+  FreeSounds freeSounds;
   // Prints each utterance's two scores to stderr (QUORVEL_SPEECH_TRACE=1).
   bool trace = false;
 };

@@ -1,5 +1,6 @@
 #include "speech/grammar/pronunciation.h"
 
+#include <algorithm>
 #include <array>
 #include <fstream>
 #include <map>
@@ -192,6 +193,26 @@ std::optional<Phones> KanaPhones(std::string_view kana) {
     Append(out, VowelPhone(m.vowel));
     last = m.vowel;
   }
+  return out;
+}
+
+std::vector<Phones> KanaMorae() {
+  std::vector<Phones> out;
+  auto add = [&](const std::string& kana) {
+    auto p = KanaPhones(kana);
+    if (p && std::find(out.begin(), out.end(), *p) == out.end()) out.push_back(*p);
+  };
+  for (const auto& [cp, mora] : KanaTable()) {
+    if (IsSmallVowel(cp)) continue;
+    std::string utf8;
+    utf8 += static_cast<char>(0xE0 | (cp >> 12));
+    utf8 += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+    utf8 += static_cast<char>(0x80 | (cp & 0x3F));
+    add(utf8);
+    if (mora.vowel == 'i' && *mora.consonant)
+      for (const char* y : {"ゃ", "ゅ", "ょ"}) add(utf8 + y);
+  }
+  add("ん");
   return out;
 }
 

@@ -35,6 +35,9 @@ using LetterToSound = std::function<std::optional<Phones>(const std::string& wor
 // when the text holds anything but kana.
 std::optional<Phones> KanaPhones(std::string_view kana);
 
+// Every mora of the kana table in phones ("K AA", "SH OW", "N"...).
+std::vector<Phones> KanaMorae();
+
 // A whole number in English words: 42 -> "forty two".
 std::string NumberWords(unsigned long long n);
 

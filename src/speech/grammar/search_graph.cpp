@@ -131,15 +131,19 @@ SearchGraph BuildSearchGraph(const CompiledGrammar& grammar, const PronounceFn& 
   return Builder(grammar, pronounce, prefix, maxArcs).Run();
 }
 
-SearchGraph WithFreePhones(SearchGraph g, double entryProbability) {
+SearchGraph WithFreePhones(SearchGraph g, const FreeSounds& w) {
   int loopIn = g.states++, loopOut = g.states++;
-  g.arcs.push_back({g.start, loopIn, -1, entryProbability});
+  g.arcs.push_back({g.start, loopIn, -1, w.entry});
   g.arcs.push_back({loopOut, loopIn, -1, 1.0});
   g.arcs.push_back({loopOut, g.final, -1, 1.0});
-  const double each = 1.0 / static_cast<double>(std::size(kModelPhones));
   for (const char* p : kModelPhones) {
-    g.arcs.push_back({loopIn, loopOut, static_cast<int>(g.tokens.size()), each});
+    g.arcs.push_back({loopIn, loopOut, static_cast<int>(g.tokens.size()), w.phone});
     g.tokens.push_back({std::string(kFreePrefix) + p, -1, {p}});
+  }
+  int n = 0;
+  for (const Phones& mora : w.mora > 0 ? KanaMorae() : std::vector<Phones>{}) {
+    g.arcs.push_back({loopIn, loopOut, static_cast<int>(g.tokens.size()), w.mora});
+    g.tokens.push_back({std::string(kFreePrefix) + "m" + std::to_string(n++), -1, {mora}});
   }
   g.empty = false;
   return g;

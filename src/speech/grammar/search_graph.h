@@ -38,10 +38,14 @@ using PronounceFn = std::function<std::vector<Phones>(const std::string& lexical
 SearchGraph BuildSearchGraph(const CompiledGrammar& grammar, const PronounceFn& pronounce,
                              const std::string& prefix, std::size_t maxArcs = 200000);
 
-// The same graph with a loop of free phones beside the grammar, entered
-// with the given probability: a path through the loop means the words said
-// were not in the grammar.
-SearchGraph WithFreePhones(SearchGraph graph, double entryProbability);
+// The same graph with a loop of free sounds beside the grammar: the model's
+// phones and the kana morae, entered with one probability, each phone and
+// each mora taken with its own. A path through the loop means the words
+// said were not in the grammar.
+struct FreeSounds {
+  double entry = 1.0, phone = 0.035, mora = 0;  // mora 0: no morae in the loop
+};
+SearchGraph WithFreePhones(SearchGraph graph, const FreeSounds& weights);
 
 // Whether a hypothesis went through the free phones.
 bool IsFreePhones(const std::string& hypothesis);

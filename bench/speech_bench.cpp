@@ -1,0 +1,220 @@
+// The recogniser measured on spoken catalogues: espeak-ng speaks the 50
+// phrases of a Japanese and an English catalogue at two rates with a little
+// noise, plus phrases in neither. Prints in-grammar accuracy (without and
+// with UNDEFINE), out-of-grammar rejection, decoding speed against real
+// time, and the time from the end of an utterance to the command file.
+//   quorvel-speech-bench [--reject ENTRY:PHONE:MORA ...] [--quick]
+#include <sys/stat.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "app/converter_state.h"
+#include "app/controls.h"
+#include "app/main_list.h"
+#include "catalogue/catalogue.h"
+#include "platform/sjis.h"
+#include "speech/engine/pocketsphinx_engine.h"
+#include "speech/recognizer.h"
+#include "speech/wav_session.h"
+#include "speech_corpus.h"
+#include "ui/headless_host.h"
+
+namespace quorvel {
+namespace {
+
+struct Utterance {
+  std::vector<std::int16_t> audio;
+  std::string expected;  // UTF-8 entry name; empty: said outside the catalogue
+};
+
+class LabelHost : public ui::HeadlessHost {
+ public:
+  void SetControlText(int id, const std::string& text) override {
+    HeadlessHost::SetControlText(id, text);
+    if (id == ctl::kRecognisedLabel) heard.push_back(sjis::ToUtf8(text));
+  }
+  std::vector<std::string> heard;
+};
+
+struct Run {
+  std::vector<std::vector<std::string>> heard;
+  speech::SphinxStats stats;
+  std::vector<double> latencyMs;
+};
+
+std::int64_t SteadyNs() {
+  return std::chrono::duration_cast<std::chrono::nanoseconds>(
+             std::chrono::steady_clock::now().time_since_epoch()).count();
+}
+std::int64_t RealNs() {
+  return std::chrono::duration_cast<std::chrono::nanoseconds>(
+             std::chrono::system_clock::now().time_since_epoch()).count();
+}
+
+using Reject = speech::FreeSounds;
+
+Run Hear(const std::string& catalogue, const std::vector<Utterance>& utterances, Reject reject,
+         bool realTime) {
+  auto dir = std::filesystem::temp_directory_path() / ("quorvel-speech-bench-" + std::to_string(getpid()));
+  std::filesystem::create_directories(dir / "card/ADDON");
+  auto old = std::filesystem::current_path();
+  std::filesystem::current_path(dir);
+  { std::FILE* f = std::fopen("Ninshiki.xml", "wb"); std::fwrite(catalogue.data(), 1, catalogue.size(), f); std::fclose(f); }
+  { std::FILE* f = std::fopen("Quorvel.ini", "wb"); std::fputs("[REMOTE]\r\nREMOTE_DIR=card/\r\n", f); std::fclose(f); }
+  { std::FILE* f = std::fopen("card/ADDON/REMOTE.LOG", "wb"); std::fclose(f); }
+
+  Run run;
+  WavHandshake handshake;
+  std::vector<std::int64_t> speechEndRealNs(utterances.size(), 0);
+  speech::SphinxOptions options;
+  options.freeSounds = reject;
+  for (const auto& u : utterances) options.audioFiles.push_back(u.audio);
+  options.audioOptions.realTime = realTime;
+  options.audioOptions.onFileDone = handshake.FileDoneHook();
+  options.audioOptions.onFileStart = [&](std::size_t file, std::int64_t heardNs) {
+    std::int64_t offset = RealNs() - SteadyNs();
+    speechEndRealNs[file] = heardNs + offset +
+        static_cast<std::int64_t>(speech::kLeadInSamples + utterances[file].audio.size()) * 1000000000LL /
+            speech::kSampleRate;
+  };
+  auto engine = std::make_shared<speech::PocketSphinxEngine>(options);
+  {
+    LabelHost host;
+    ConverterState state(StateOptions{(dir / "Quorvel").string(), dir.string(), "", engine});
+    state.mainWindow = &host;
+    LoadCatalogue(state, 0);
+    state.notifyWindow = handshake.NotifyHook();
+    if (!StartRecognizer(state)) {
+      std::fprintf(stderr, "the recogniser did not start\n");
+      std::exit(1);
+    }
+    handshake.Run(state, utterances.size(), realTime, [&](std::size_t file) {
+      run.heard.push_back(host.heard);
+      host.heard.clear();
+      if (!realTime) return;
+      struct stat st{};
+      if (stat("card/ADDON/REMOTE.LOG", &st) != 0) return;
+      std::int64_t written = static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1000000000LL + st.st_mtim.tv_nsec;
+      if (written > speechEndRealNs[file] - 2000000000LL)
+        run.latencyMs.push_back(static_cast<double>(written - speechEndRealNs[file]) / 1e6);
+    });
+    StopRecognizer(state);
+    state.Shutdown();
+  }
+  run.stats = engine->Stats();
+  std::filesystem::current_path(old);
+  std::filesystem::remove_all(dir);
+  return run;
+}
+
+struct Language {
+  const char* name;
+  const char* voice;
+  const std::vector<corpus::Phrase>* phrases;
+  const std::vector<std::string>* others;
+};
+
+struct Score {
+  int right = 0, total = 0, rejected = 0, others = 0, silent = 0;
+};
+
+Score Judge(const Run& run, const std::vector<Utterance>& utterances, const std::vector<corpus::Phrase>& phrases) {
+  Score s;
+  for (std::size_t i = 0; i < utterances.size(); ++i) {
+    const auto& heard = run.heard[i];
+    if (!utterances[i].expected.empty()) {
+      ++s.total;
+      if (heard.size() == 1 && heard[0] == utterances[i].expected) ++s.right;
+      continue;
+    }
+    ++s.others;
+    if (heard.empty()) {
+      ++s.silent;
+      continue;
+    }
+    bool named = false;
+    for (const auto& h : heard)
+      for (const auto& p : phrases) named = named || h == p.name;
+    if (!named) ++s.rejected;
+  }
+  return s;
+}
+
+double Percent(int a, int b) { return b ? 100.0 * a / b : 0; }
+
+}  // namespace
+}  // namespace quorvel
+
+int main(int argc, char** argv) {
+  using namespace quorvel;
+  if (!corpus::ToolsAvailable()) {
+    std::fprintf(stderr, "espeak-ng and sox are needed (make deps)\n");
+    return 1;
+  }
+  std::vector<Reject> rejects;
+  bool quick = false;
+  for (int i = 1; i < argc; ++i) {
+    if (!std::strcmp(argv[i], "--reject") && i + 1 < argc) {
+      Reject r{};
+      if (std::sscanf(argv[++i], "%lf:%lf:%lf", &r.entry, &r.phone, &r.mora) == 3) rejects.push_back(r);
+    }
+    else if (!std::strcmp(argv[i], "--quick")) quick = true;
+  }
+  if (rejects.empty())
+    rejects.push_back(speech::SphinxOptions{}.freeSounds);
+  const int rates[] = {140, 190};
+  const Language languages[] = {{"Japanese", "ja", &corpus::kJapanese, &corpus::kOtherJapanese},
+                                {"English", "en-us", &corpus::kEnglish, &corpus::kOtherEnglish}};
+  std::vector<double> latencies;
+  for (const Language& lang : languages) {
+    std::vector<Utterance> inGrammar, all;
+    std::size_t step = quick ? 5 : 1;
+    for (int rate : rates) {
+      for (std::size_t i = 0; i < lang.phrases->size(); i += step) {
+        const auto& p = (*lang.phrases)[i];
+        inGrammar.push_back({corpus::Speak(p.reading, lang.voice, rate, 30), p.name});
+      }
+    }
+    all = inGrammar;
+    for (int rate : rates)
+      for (std::size_t i = 0; i < lang.others->size(); i += step)
+        all.push_back({corpus::Speak((*lang.others)[i], lang.voice, rate, 30), ""});
+    double audioSeconds = 0;
+    for (const auto& u : all) audioSeconds += static_cast<double>(u.audio.size()) / speech::kSampleRate;
+    std::printf("%s: %zu in-grammar and %zu other utterances, %.0f s of speech, rates %d and %d wpm, noise 30 dB below speech\n",
+                lang.name, inGrammar.size(), all.size() - inGrammar.size(), audioSeconds, rates[0], rates[1]);
+
+    Run plain = Hear(corpus::CatalogueOf(*lang.phrases, 100, 0), inGrammar, rejects[0], false);
+    Score p = Judge(plain, inGrammar, *lang.phrases);
+    double rt = static_cast<double>(plain.stats.audioSamples) / speech::kSampleRate / plain.stats.decodeSeconds;
+    std::printf("  grammar only:        %d/%d right (%.1f%%), decoding %.1fx faster than real time\n", p.right,
+                p.total, Percent(p.right, p.total), rt);
+    for (Reject reject : rejects) {
+      Run withUndefine = Hear(corpus::CatalogueOf(*lang.phrases, 100, 999), all, reject, false);
+      Score u = Judge(withUndefine, all, *lang.phrases);
+      double rt2 = static_cast<double>(withUndefine.stats.audioSamples) / speech::kSampleRate /
+                   withUndefine.stats.decodeSeconds;
+      std::printf("  with UNDEFINE (free sounds %g:%g:%g): %d/%d right (%.1f%%), %d/%d others rejected (%.1f%%, %d unheard), "
+                  "decoding %.1fx faster than real time\n",
+                  reject.entry, reject.phone, reject.mora, u.right, u.total, Percent(u.right, u.total), u.rejected, u.others,
+                  Percent(u.rejected, u.others), u.silent, rt2);
+    }
+    std::vector<Utterance> timed(inGrammar.begin(), inGrammar.begin() + std::min<std::size_t>(8, inGrammar.size()));
+    Run live = Hear(corpus::CatalogueOf(*lang.phrases, 100, 999), timed, rejects[0], true);
+    latencies.insert(latencies.end(), live.latencyMs.begin(), live.latencyMs.end());
+  }
+  if (!latencies.empty()) {
+    std::sort(latencies.begin(), latencies.end());
+    double sum = 0;
+    for (double l : latencies) sum += l;
+    std::printf("end of speech to command file (real-time audio, %zu utterances): median %.0f ms, mean %.0f ms, max %.0f ms\n",
+                latencies.size(), latencies[latencies.size() / 2], sum / latencies.size(), latencies.back());
+  }
+  return 0;
+}
