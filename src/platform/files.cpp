@@ -67,10 +67,27 @@ WriteOutcome WriteWholeFileExclusive(const std::string& native, const std::strin
 }
 
 bool ReadWholeFile(const std::string& native, std::string& bytes) {
-  std::ifstream in(native, std::ios::binary);
-  if (!in) return false;
-  bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-  return !in.bad();
+  // POSIX reads, so a folder or an I/O error is a failure with errno set,
+  // not an exception from a stream.
+  int fd = ::open(native.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return false;
+  std::string out;
+  char buf[65536];
+  for (;;) {
+    ssize_t n = ::read(fd, buf, sizeof buf);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) {
+      int e = errno;
+      ::close(fd);
+      errno = e;
+      return false;
+    }
+    if (n == 0) break;
+    out.append(buf, static_cast<std::size_t>(n));
+  }
+  ::close(fd);
+  bytes = std::move(out);
+  return true;
 }
 
 bool WriteFileReplacing(const std::string& dst, const std::string& bytes) {

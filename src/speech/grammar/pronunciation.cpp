@@ -125,7 +125,7 @@ const std::vector<Phones>* Lexicon::Find(std::string_view lowerWord) const {
   return it == words_.end() ? nullptr : &it->second;
 }
 
-std::optional<Phones> KanaPhones(std::string_view kana) {
+std::optional<Phones> KanaPhones(std::string_view kana, bool diphthongs) {
   // Morae first, as consonant and vowel, so the rules can look at neighbours.
   struct M {
     std::string consonant;
@@ -172,10 +172,14 @@ std::optional<Phones> KanaPhones(std::string_view kana) {
     const M& m = morae[k];
     if (m.n) {
       const std::string next = k + 1 < morae.size() ? morae[k + 1].consonant : "";
-      Append(out, next.rfind("P", 0) == 0 || next.rfind("B", 0) == 0 || next.rfind("M", 0) == 0
-                      ? "M"
-                  : next.rfind("K", 0) == 0 || next.rfind("G", 0) == 0 ? "NG"
-                                                                       : "N");
+      auto starts = [&](const char* c) { return next.rfind(c, 0) == 0; };
+      bool stop = starts("P") || starts("B") || starts("M") || starts("K") || starts("G") ||
+                  starts("T") || starts("D") || starts("N") || starts("CH") || starts("JH");
+      // Before a fricative, a glide or a vowel the n is a nasal vowel; NG
+      // is the model's nearest sound.
+      Append(out, starts("P") || starts("B") || starts("M")                    ? "M"
+                  : starts("K") || starts("G") || (diphthongs && !stop && k + 1 < morae.size()) ? "NG"
+                                                                                               : "N");
       last = 0;
       continue;
     }
@@ -183,9 +187,14 @@ std::optional<Phones> KanaPhones(std::string_view kana) {
       // A bare vowel after a vowel: the same vowel again, o+u and e+i are
       // long vowels; the model has them as one phone.
       if (m.vowel == last || (last == 'o' && m.vowel == 'u')) continue;
-      if (last == 'e' && m.vowel == 'i') {
-        out.replace(out.size() - 2, 2, "EY");
-        last = 'i';
+      const char* glide = last == 'e' && m.vowel == 'i'                ? "EY"
+                          : diphthongs && last == 'a' && m.vowel == 'i' ? "AY"
+                          : diphthongs && last == 'o' && m.vowel == 'i' ? "OY"
+                          : diphthongs && last == 'a' && m.vowel == 'u' ? "AW"
+                                                                        : nullptr;
+      if (glide) {
+        out.replace(out.size() - 2, 2, glide);
+        last = m.vowel;
         continue;
       }
     }
@@ -259,7 +268,11 @@ std::vector<Phones> Pronounce(std::string_view lexical, const Lexicon& lexicon,
     if (run.empty()) return;
     std::vector<Phones> variants;
     if (kind == Kind::Kana) {
-      if (auto p = KanaPhones(run)) variants.push_back(*p);
+      if (auto p = KanaPhones(run)) {
+        variants.push_back(*p);
+        auto d = KanaPhones(run, true);
+        if (d && *d != *p) variants.push_back(*d);
+      }
     } else if (kind == Kind::Word) {
       variants = wordVariants(run);
     } else if (kind == Kind::Digits) {

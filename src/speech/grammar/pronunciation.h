@@ -33,7 +33,9 @@ using LetterToSound = std::function<std::optional<Phones>(const std::string& wor
 
 // The kana of a reading (hiragana or katakana, UTF-8) in phones; nothing
 // when the text holds anything but kana.
-std::optional<Phones> KanaPhones(std::string_view kana);
+// With diphthongs, a+i, o+i and a+u are read as the model's AY, OY, AW
+// (how they often sound run together).
+std::optional<Phones> KanaPhones(std::string_view kana, bool diphthongs = false);
 
 // Every mora of the kana table in phones ("K AA", "SH OW", "N"...).
 std::vector<Phones> KanaMorae();

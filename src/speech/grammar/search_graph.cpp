@@ -14,7 +14,8 @@ const char* const kModelPhones[] = {
 class Builder {
  public:
   Builder(const CompiledGrammar& g, const PronounceFn& p, const std::string& prefix, std::size_t maxArcs)
-      : g_(g), pronounce_(p), prefix_(prefix), maxArcs_(maxArcs), tokenOf_(g.words.size(), -2),
+      : g_(g), pronounce_(p), prefix_(prefix), maxArcs_(maxArcs), tokenOf_(g.words.size(), -1),
+        looked_(g.words.size(), false), prons_(g.words.size()),
         expanding_(g.rules.size(), false) {}
 
   SearchGraph Run() {
@@ -34,15 +35,21 @@ class Builder {
     if (out_.arcs.size() < maxArcs_) out_.arcs.push_back({from, to, token, 1.0});
   }
 
+  bool Sayable(int w) {
+    auto i = static_cast<std::size_t>(w);
+    if (!looked_[i]) {
+      looked_[i] = true;
+      prons_[i] = pronounce_(g_.words[i].lexical);
+    }
+    return !prons_[i].empty();
+  }
+
+  // The word's token, made when a path first uses it.
   int Token(int w) {
     auto i = static_cast<std::size_t>(w);
-    if (tokenOf_[i] == -2) {
-      auto prons = pronounce_(g_.words[i].lexical);
-      tokenOf_[i] = -1;
-      if (!prons.empty()) {
-        tokenOf_[i] = static_cast<int>(out_.tokens.size());
-        out_.tokens.push_back({prefix_ + std::to_string(w), w, std::move(prons)});
-      }
+    if (tokenOf_[i] < 0 && Sayable(w)) {
+      tokenOf_[i] = static_cast<int>(out_.tokens.size());
+      out_.tokens.push_back({prefix_ + std::to_string(w), w, prons_[i]});
     }
     return tokenOf_[i];
   }
@@ -52,7 +59,7 @@ class Builder {
   bool CanSay(const GrammarNode& n) {
     using K = GrammarNode::Kind;
     switch (n.kind) {
-      case K::Word: return Token(n.index) >= 0;
+      case K::Word: return Sayable(n.index);
       case K::Void: return false;
       case K::Optional: return true;
       case K::RuleRef: {
@@ -119,7 +126,9 @@ class Builder {
   const PronounceFn& pronounce_;
   std::string prefix_;
   std::size_t maxArcs_;
-  std::vector<int> tokenOf_;  // -2 not looked at, -1 unsayable
+  std::vector<int> tokenOf_;  // -1: no token yet
+  std::vector<bool> looked_;
+  std::vector<std::vector<Phones>> prons_;
   std::vector<bool> expanding_;
   SearchGraph out_;
 };

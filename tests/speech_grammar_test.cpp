@@ -1,0 +1,162 @@
+// The grammar compiler, the pronunciations and the decoder's search graph.
+#include <gtest/gtest.h>
+
+#include "speech/grammar/grammar.h"
+#include "speech/grammar/pronunciation.h"
+#include "speech/grammar/search_graph.h"
+#include "speech_test_util.h"
+
+namespace quorvel::speech {
+namespace {
+
+using test::Entry;
+
+TEST(GrammarCompilerTest, ResultCodesTellBadContentFromUnreadableFiles) {
+  struct Case {
+    const char* what;
+    std::string bytes;
+    HResult expected;
+  } cases[] = {
+      {"catalogue", test::GrammarText(Entry("1,1", "テモ", "ても")), kOk},
+      {"utf-8 without declaration", "<GRAMMAR><RULE name=\"a\" toplevel=\"ACTIVE\"><P>hello</P></RULE></GRAMMAR>", kOk},
+      {"not well-formed", "<GRAMMAR><RULE name=\"a\">", kUnsupportedFormat},
+      {"empty", "", kUnsupportedFormat},
+      {"another root", "<html><body/></html>", kUnsupportedFormat},
+      {"unknown reference", "<GRAMMAR><RULE name=\"a\"><RULEREF name=\"b\"/></RULE></GRAMMAR>", kUnsupportedFormat},
+      {"two rules of one name", "<GRAMMAR><RULE name=\"a\"/><RULE name=\"a\"/></GRAMMAR>", kUnsupportedFormat},
+      {"unknown element", "<GRAMMAR><RULE name=\"a\"><BLINK/></RULE></GRAMMAR>", kUnsupportedFormat},
+      {"unknown encoding", "<?xml version=\"1.0\" encoding=\"EBCDIC\"?><GRAMMAR/>", kUnsupportedFormat},
+      {"invalid Shift_JIS", "<?xml version=\"1.0\" encoding=\"SHIFT_JIS\"?><GRAMMAR><RULE name=\"a\" "
+                            "toplevel=\"ACTIVE\"><P>/\x82/\xFF\xFF;</P></RULE></GRAMMAR>", kOk},
+  };
+  test::TempDir dir;
+  for (const auto& c : cases) {
+    test::WriteFile(dir / "g.xml", c.bytes);
+    CompiledGrammar g;
+    EXPECT_EQ(CompileGrammarFile(dir / "g.xml", g), c.expected) << c.what;
+  }
+  CompiledGrammar g;
+  EXPECT_EQ(CompileGrammarFile(dir / "missing.xml", g), kFileNotFound);
+  EXPECT_EQ(CompileGrammarFile("", g), kFileNotFound);
+  HResult folder = CompileGrammarFile(dir.path().string(), g);
+  EXPECT_TRUE(Failed(folder));
+  EXPECT_NE(folder, kUnsupportedFormat);
+}
+
+TEST(GrammarCompilerTest, CatalogueBecomesStartRuleOverItsEntries) {
+  CompiledGrammar g;
+  ASSERT_EQ(CompileGrammarText(test::GrammarText(Entry("1,1", "テモ", "ても") +
+                                                 Entry("2,1", "Good morning", "good morning")),
+                               g),
+            kOk);
+  ASSERT_EQ(g.rules.size(), 2u);
+  EXPECT_EQ(g.StartRules(), std::vector<int>{0});  // TEMMO is top-level but inactive
+  ASSERT_EQ(g.words.size(), 2u);
+  EXPECT_EQ(g.words[0].display, "テモ");
+  EXPECT_EQ(g.words[0].lexical, "ても");
+  EXPECT_EQ(g.words[1].display, "Good morning");
+  EXPECT_EQ(g.words[1].lexical, "good morning");
+}
+
+TEST(GrammarCompilerTest, JoinsDisplayTextsAsTheyRead) {
+  struct Case {
+    std::vector<std::string> parts;
+    std::string joined;
+  } cases[] = {
+      {{"3", "たす", "4"}, "3たす4"}, {{"good", "morning"}, "good morning"},
+      {{"1", "2"}, "12"},             {{"テモ", "hello"}, "テモhello"},
+      {{"", "a"}, "a"},               {{}, ""},
+  };
+  for (const auto& c : cases) EXPECT_EQ(JoinDisplay(c.parts), c.joined);
+}
+
+TEST(PronunciationTest, KanaBecomeModelPhones) {
+  struct Case {
+    const char* kana;
+    const char* phones;  // nullptr: not kana
+  } cases[] = {
+      {"こんにちは", "K OW N N IY CH IY HH AA"},
+      {"きょう", "K Y OW"},             // small yo, long o
+      {"がっこう", "G AA K OW"},        // the small tsu
+      {"しんぶん", "SH IY M B UW N"},   // n before b
+      {"りんご", "R IY NG G OW"},       // n before g
+      {"せんせい", "S EH N S EY"},      // e+i
+      {"ラーメン", "R AA M EH N"},      // katakana, long mark
+      {"ティー", "T IY"},
+      {"ファン", "F AA N"},
+      {"じゃんけん", "JH AA NG K EH N"},
+      {"漢字", nullptr},
+      {"ーあ", nullptr},
+      {"ゃ", nullptr},
+  };
+  for (const auto& c : cases) {
+    auto p = KanaPhones(c.kana);
+    if (c.phones) EXPECT_EQ(p.value_or("<none>"), c.phones) << c.kana;
+    else EXPECT_FALSE(p) << c.kana;
+  }
+}
+
+TEST(PronunciationTest, WordsNumbersAndFallback) {
+  Lexicon lex;
+  lex.Add("hello", "HH AH L OW");
+  lex.Add("hello", "HH EH L OW");
+  lex.Add("three", "TH R IY");
+  lex.Add("twenty", "T W EH N T IY");
+  lex.Add("one", "W AH N");
+  EXPECT_EQ(NumberWords(0), "zero");
+  EXPECT_EQ(NumberWords(21), "twenty one");
+  EXPECT_EQ(NumberWords(1205), "one thousand two hundred five");
+  EXPECT_EQ(Pronounce("Hello", lex), (std::vector<Phones>{"HH AH L OW", "HH EH L OW"}));
+  EXPECT_EQ(Pronounce("３たす21", lex), (std::vector<Phones>{"TH R IY T AA S UW T W EH N T IY W AH N"}));
+  EXPECT_TRUE(Pronounce("quorvel", lex).empty());
+  EXPECT_TRUE(Pronounce("ても漢", lex).empty());
+  EXPECT_TRUE(Pronounce("", lex).empty());
+  auto fallback = [](const std::string& w) -> std::optional<Phones> {
+    if (w == "quorvel") return "K W AO R V AH L";
+    return std::nullopt;
+  };
+  EXPECT_EQ(Pronounce("hello quorvel", lex, fallback).front(), "HH AH L OW K W AO R V AH L");
+  // The real fallback knows words no dictionary has.
+  auto espeak = EspeakPhones("quorvel");
+  ASSERT_TRUE(espeak);
+  EXPECT_NE(espeak->find("K"), std::string::npos);
+}
+
+TEST(SearchGraphTest, LeavesOutWhatCannotBeSaid) {
+  CompiledGrammar g;
+  ASSERT_EQ(CompileGrammarText(
+                "<GRAMMAR><RULE name=\"top\" toplevel=\"ACTIVE\"><L><P>/A/ても;</P><P>/B/漢;</P>"
+                "<P><RULEREF name=\"num\"/><O>/plus/たす;</O><RULEREF name=\"num\"/></P>"
+                "<P><RULEREF name=\"loop\"/></P></L></RULE>"
+                "<RULE name=\"num\"><L><P>/3/さん;</P><P>/4/よん;</P></L></RULE>"
+                "<RULE name=\"loop\"><P>/x/ぬ;<RULEREF name=\"loop\"/></P></RULE>"
+                "<RULE name=\"off\" toplevel=\"INACTIVE\"><P>/C/ぬむれ;</P></RULE></GRAMMAR>",
+                g),
+            kOk);
+  Lexicon lex;
+  SearchGraph graph = BuildSearchGraph(g, [&](const std::string& l) { return Pronounce(l, lex); }, "q0_");
+  EXPECT_FALSE(graph.empty);
+  std::vector<std::string> displays;
+  for (const auto& t : graph.tokens) displays.push_back(g.words[static_cast<std::size_t>(t.word)].display);
+  // 漢 has no pronunciation; the self-referring rule never ends; the
+  // inactive rule is not started from.
+  EXPECT_EQ(displays, (std::vector<std::string>{"A", "3", "4", "plus"}));
+  for (const auto& a : graph.arcs) {
+    EXPECT_LT(a.from, graph.states);
+    EXPECT_LT(a.to, graph.states);
+  }
+  EXPECT_EQ(DisplayOf("<s> q0_3 <sil> q0_2 q0_4 </s>", g, "q0_"), "3 plus 4");
+  EXPECT_FALSE(IsFreePhones("q0_2 q0_3"));
+  SearchGraph rejecting = WithFreePhones(graph, FreeSounds{});
+  EXPECT_GT(rejecting.tokens.size(), graph.tokens.size());
+  EXPECT_TRUE(IsFreePhones(rejecting.tokens.back().name));
+
+  CompiledGrammar silent;
+  ASSERT_EQ(CompileGrammarText("<GRAMMAR><RULE name=\"t\" toplevel=\"ACTIVE\"><P>/A/漢;</P></RULE></GRAMMAR>",
+                               silent),
+            kOk);
+  EXPECT_TRUE(BuildSearchGraph(silent, [&](const std::string& l) { return Pronounce(l, lex); }, "q_").empty);
+}
+
+}  // namespace
+}  // namespace quorvel::speech
