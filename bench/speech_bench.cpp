@@ -4,26 +4,21 @@
 // with UNDEFINE), out-of-grammar rejection, decoding speed against real
 // time, and the time from the end of an utterance to the command file.
 //   quorvel-speech-bench [--reject ENTRY:PHONE:MORA ...] [--quick] [--verbose]
-#include <sys/stat.h>
+#include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <map>
 #include <string>
 #include <vector>
 
-#include "app/converter_state.h"
-#include "app/controls.h"
-#include "app/main_list.h"
-#include "catalogue/catalogue.h"
-#include "platform/sjis.h"
+#include "hearing.h"
 #include "speech/engine/pocketsphinx_engine.h"
-#include "speech/recognizer.h"
-#include "speech/wav_session.h"
 #include "speech_corpus.h"
-#include "ui/headless_host.h"
 
 namespace quorvel {
 namespace {
@@ -31,15 +26,6 @@ namespace {
 struct Utterance {
   std::vector<std::int16_t> audio;
   std::string expected;  // UTF-8 entry name; empty: said outside the catalogue
-};
-
-class LabelHost : public ui::HeadlessHost {
- public:
-  void SetControlText(int id, const std::string& text) override {
-    HeadlessHost::SetControlText(id, text);
-    if (id == ctl::kRecognisedLabel) heard.push_back(sjis::ToUtf8(text));
-  }
-  std::vector<std::string> heard;
 };
 
 struct Run {
@@ -57,58 +43,43 @@ std::int64_t RealNs() {
              std::chrono::system_clock::now().time_since_epoch()).count();
 }
 
+void Put(const std::filesystem::path& path, const std::string& bytes) {
+  std::ofstream(path, std::ios::binary) << bytes;
+}
+
 using Reject = speech::FreeSounds;
 
 Run Hear(const std::string& catalogue, const std::vector<Utterance>& utterances, Reject reject,
          bool realTime) {
   auto dir = std::filesystem::temp_directory_path() / ("quorvel-speech-bench-" + std::to_string(getpid()));
   std::filesystem::create_directories(dir / "card/ADDON");
-  auto old = std::filesystem::current_path();
-  std::filesystem::current_path(dir);
-  { std::FILE* f = std::fopen("Ninshiki.xml", "wb"); std::fwrite(catalogue.data(), 1, catalogue.size(), f); std::fclose(f); }
-  { std::FILE* f = std::fopen("Quorvel.ini", "wb"); std::fputs("[REMOTE]\r\nREMOTE_DIR=card/\r\n", f); std::fclose(f); }
-  { std::FILE* f = std::fopen("card/ADDON/REMOTE.LOG", "wb"); std::fclose(f); }
+  Put(dir / "Ninshiki.xml", catalogue);
+  Put(dir / "Quorvel.ini", "[REMOTE]\r\nREMOTE_DIR=card/\r\n");
+  Put(dir / "card/ADDON/REMOTE.LOG", "");
 
-  Run run;
-  WavHandshake handshake;
   std::vector<std::int64_t> speechEndRealNs(utterances.size(), 0);
   speech::SphinxOptions options;
   options.freeSounds = reject;
   for (const auto& u : utterances) options.audioFiles.push_back(u.audio);
   options.audioOptions.realTime = realTime;
-  options.audioOptions.onFileDone = handshake.FileDoneHook();
   options.audioOptions.onFileStart = [&](std::size_t file, std::int64_t heardNs) {
-    std::int64_t offset = RealNs() - SteadyNs();
-    speechEndRealNs[file] = heardNs + offset +
+    speechEndRealNs[file] = heardNs + (RealNs() - SteadyNs()) +
         static_cast<std::int64_t>(speech::kLeadInSamples + utterances[file].audio.size()) * 1000000000LL /
             speech::kSampleRate;
   };
-  auto engine = std::make_shared<speech::PocketSphinxEngine>(options);
-  {
-    LabelHost host;
-    ConverterState state(StateOptions{(dir / "Quorvel").string(), dir.string(), "", engine});
-    state.mainWindow = &host;
-    LoadCatalogue(state, 0);
-    state.notifyWindow = handshake.NotifyHook();
-    if (!StartRecognizer(state)) {
-      std::fprintf(stderr, "the recogniser did not start\n");
-      std::exit(1);
-    }
-    handshake.Run(state, utterances.size(), realTime, [&](std::size_t file) {
-      run.heard.push_back(host.heard);
-      host.heard.clear();
-      if (!realTime) return;
-      struct stat st{};
-      if (stat("card/ADDON/REMOTE.LOG", &st) != 0) return;
-      std::int64_t written = static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1000000000LL + st.st_mtim.tv_nsec;
-      if (written > speechEndRealNs[file] - 2000000000LL)
-        run.latencyMs.push_back(static_cast<double>(written - speechEndRealNs[file]) / 1e6);
-    });
-    StopRecognizer(state);
-    state.Shutdown();
+  corpus::Hearing hearing = corpus::HearInFolder(dir.string(), std::move(options), realTime);
+  if (!hearing.started) {
+    std::fprintf(stderr, "the recogniser did not start\n");
+    std::exit(1);
   }
-  run.stats = engine->Stats();
-  std::filesystem::current_path(old);
+  Run run;
+  run.stats = hearing.stats;
+  for (std::size_t i = 0; i < hearing.files.size(); ++i) {
+    run.heard.push_back(hearing.files[i].texts);
+    std::int64_t written = hearing.files[i].commandWrittenNs;
+    if (realTime && written > speechEndRealNs[i] - 2000000000LL)
+      run.latencyMs.push_back(static_cast<double>(written - speechEndRealNs[i]) / 1e6);
+  }
   std::filesystem::remove_all(dir);
   return run;
 }

@@ -57,14 +57,27 @@ write("Program.xml", "Program", [
     entry(".\\programs\\dance.TXA", "dance", "おどる"),
     entry(".\\programs\\sleep.TXA", "sleep", None),
 ])
-write(os.path.join("calc", "calc.xml"), "calc",
-      [voice(i, 1, 0, str(i), r) for i, r in enumerate(
-          ["ぜろ", "いち", "に", "さん", "よん", "ご", "ろく", "なな", "はち", "きゅう"])] + [
-      voice(300, 1, 0, "たす", "たす"),
-      voice(301, 1, 0, "ひく", "ひく"),
-      voice(302, 1, 0, "かける", "かける"),
-      voice(303, 1, 0, "わる", "わる"),
-])
+# The arithmetic dictionary: a number, an operator and a number, so that
+# "さん たす よん" is heard as 3たす4 and sent as 3 + 4.
+NUMBERS = ["ぜろ", "いち", "に", "さん", "よん", "ご", "ろく", "なな", "はち", "きゅう", "じゅう"]
+NUMBERS += ["じゅう" + r for r in NUMBERS[1:10]] + ["にじゅう"]
+calc = [
+    '<?xml version="1.0" encoding="SHIFT_JIS"?>', "<GRAMMAR>",
+    '  <RULE name="Quorvel" toplevel="ACTIVE">', "    <L>",
+    '      <P><RULEREF name="NUM"/><RULEREF name="OP"/><RULEREF name="NUM"/></P>',
+    '      <P><RULEREF name="NUM"/></P>', "    </L>", "  </RULE>",
+    '  <RULE name="NUM" toplevel="INACTIVE">', '   <L propname="calc">',
+] + [voice(i, 1, 0, str(i), r) for i, r in enumerate(NUMBERS)] + [
+    "    </L>", "  </RULE>",
+    '  <RULE name="OP" toplevel="INACTIVE">', "   <L>",
+    voice(300, 1, 0, "たす", "たす"),
+    voice(301, 1, 0, "ひく", "ひく"),
+    voice(302, 1, 0, "かける", "かける"),
+    voice(303, 1, 0, "わる", "わる"),
+    "    </L>", "  </RULE>", "</GRAMMAR>",
+]
+with open(os.path.join(HERE, "calc", "calc.xml"), "wb") as f:
+    f.write(("\r\n".join(calc) + "\r\n").encode("cp932"))
 
 PROGRAMS = {
     "walk.TXA": "; walk forward a little\r\nMOVE 10\r\nEND\r\n",

@@ -1,0 +1,137 @@
+// The real recogniser end to end: espeak-ng speaks catalogue readings, the
+// PocketSphinx session hears them as the window would, and the robot's
+// command file receives the record of what was heard.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+
+#include "app/converter_state.h"
+#include "hearing.h"
+#include "robot/command_record.h"
+#include "speech_corpus.h"
+#include "speech_test_util.h"
+
+namespace quorvel {
+namespace {
+
+std::string Bytes(const RemoteCommand& r) { return std::string(r.begin(), r.end()); }
+
+class SpeechEndToEnd : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(corpus::ToolsAvailable()) << "espeak-ng and sox belong to the set-up (make deps)";
+    std::filesystem::create_directories(dir.path() / "card/ADDON");
+    test::WriteFile(dir / "card/ADDON/REMOTE.LOG", "");
+    test::WriteFile(dir / "Quorvel.ini", "[REMOTE]\r\nREMOTE_DIR=card/\r\n[SOUND]\r\nDEFAULT=50\r\n");
+  }
+  static std::vector<std::int16_t> Say(const std::string& text, const char* voice) {
+    auto audio = corpus::Speak(text, voice, 160, 35);
+    EXPECT_FALSE(audio.empty()) << text;
+    return audio;
+  }
+  corpus::Hearing Hear(const std::vector<std::vector<std::int16_t>>& audio, bool act,
+                       const std::function<void(ConverterState&)>& setup = {}) {
+    speech::SphinxOptions options;
+    options.audioFiles = audio;
+    corpus::Hearing h = corpus::HearInFolder(dir.path().string(), std::move(options), act, setup);
+    EXPECT_TRUE(h.started);
+    EXPECT_EQ(h.files.size(), audio.size());
+    return h;
+  }
+  test::TempDir dir;
+};
+
+// Every entry of a 25-phrase catalogue, in each language, is heard as
+// itself, and the command file then holds that entry's record.
+TEST_F(SpeechEndToEnd, CatalogueEntriesAreHeardAndPlayed) {
+  struct Language {
+    const std::vector<corpus::Phrase>* phrases;
+    const char* voice;
+  } languages[] = {{&corpus::kJapanese, "ja"}, {&corpus::kEnglish, "en-us"}};
+  for (const auto& lang : languages) {
+    std::vector<corpus::Phrase> phrases(lang.phrases->begin(), lang.phrases->begin() + 25);
+    test::WriteFile(dir / "Ninshiki.xml", corpus::CatalogueOf(phrases, 100, 0));
+    std::vector<std::vector<std::int16_t>> audio;
+    for (const auto& p : phrases) audio.push_back(Say(p.reading, lang.voice));
+    corpus::Hearing h = Hear(audio, true);
+    for (std::size_t i = 0; i < h.files.size(); ++i) {
+      EXPECT_EQ(h.files[i].texts, std::vector<std::string>{phrases[i].name}) << lang.voice << " " << i;
+      EXPECT_EQ(h.files[i].commandFile,
+                Bytes(MakeVoiceCommand(static_cast<std::int16_t>(100 + i), 2, 50, 0, 1000)))
+          << phrases[i].name;
+    }
+    EXPECT_TRUE(h.messages.empty());
+  }
+}
+
+// With an UNDEFINE entry, speech that is not in the catalogue comes back
+// as dictation text and plays UNDEFINE; the catalogue's own entries still
+// play themselves.
+TEST_F(SpeechEndToEnd, OtherSpeechPlaysUndefine) {
+  std::vector<corpus::Phrase> phrases(corpus::kJapanese.begin(), corpus::kJapanese.begin() + 10);
+  test::WriteFile(dir / "Ninshiki.xml", corpus::CatalogueOf(phrases, 100, 999));
+  std::vector<std::vector<std::int16_t>> audio = {Say(phrases[0].reading, "ja"), Say(phrases[3].reading, "ja")};
+  const std::vector<std::string> others = {corpus::kOtherJapanese[0], corpus::kOtherJapanese[2],
+                                           corpus::kOtherEnglish[0], corpus::kOtherEnglish[1]};
+  for (std::size_t i = 0; i < others.size(); ++i) audio.push_back(Say(others[i], i < 2 ? "ja" : "en-us"));
+  corpus::Hearing h = Hear(audio, true);
+  ASSERT_EQ(h.files.size(), audio.size());
+  EXPECT_EQ(h.files[0].texts, std::vector<std::string>{phrases[0].name});
+  EXPECT_EQ(h.files[1].texts, std::vector<std::string>{phrases[3].name});
+  EXPECT_EQ(h.files[1].commandFile, Bytes(MakeVoiceCommand(103, 2, 50, 0, 1000)));
+  const std::string undefine = Bytes(MakeVoiceCommand(999, 1, 50, 0, 1000));
+  for (std::size_t i = 2; i < h.files.size(); ++i) {
+    ASSERT_EQ(h.files[i].texts.size(), 1u) << others[i - 2];
+    for (const auto& p : phrases) EXPECT_NE(h.files[i].texts[0], p.name) << others[i - 2];
+    EXPECT_EQ(h.files[i].commandFile, undefine) << others[i - 2];
+  }
+}
+
+// A calc dictionary: "さん たす よん" is shown as 3＋4 and sent as 3 + 4.
+TEST_F(SpeechEndToEnd, SpokenArithmeticIsSent) {
+  std::filesystem::create_directories(dir.path() / "calc");
+  std::filesystem::copy_file(QUORVEL_DEMO_DIR "/calc/calc.xml", dir.path() / "calc/calc.xml");
+  std::vector<std::vector<std::int16_t>> audio = {Say("さん たす よん", "ja"), Say("じゅうに かける に", "ja")};
+  std::vector<std::string> sent;
+  corpus::Hearing h = Hear(audio, true, [](ConverterState& s) {
+    s.dataSet = 5;
+    s.dictionaryPath = ".\\calc\\calc.xml";
+    s.arithmeticEnabled = IsArithmeticDictionary(s.dictionaryPath);
+  });
+  ASSERT_EQ(h.files.size(), 2u);
+  EXPECT_EQ(h.files[0].texts, std::vector<std::string>{"3たす4"});
+  EXPECT_EQ(h.files[0].commandFile, Bytes(MakeArithmeticCommand({1, 3, 4})));
+  EXPECT_EQ(h.files[1].texts, std::vector<std::string>{"12かける2"});
+  EXPECT_EQ(h.files[1].commandFile, Bytes(MakeArithmeticCommand({3, 12, 2})));
+}
+
+// The command line: one line per recognition, a silent file prints its
+// path and a tab alone, --act makes the robot act, a bad file is refused.
+TEST_F(SpeechEndToEnd, CommandLinePrintsOneLinePerRecognition) {
+  std::vector<corpus::Phrase> phrases(corpus::kEnglish.begin(), corpus::kEnglish.begin() + 5);
+  test::WriteFile(dir / "English.xml", corpus::CatalogueOf(phrases, 200, 0));
+  corpus::WriteWav(dir / "hello.wav", Say("hello", "en-us"));
+  corpus::WriteWav(dir / "quiet.wav", std::vector<std::int16_t>(16000, 0));
+  corpus::WriteWav(dir / "night.wav", Say("good night", "en-us"));
+  test::WriteFile(dir / "bad.wav", "RIFF....WAVEjunk");
+  auto run = [&](const std::string& args) {
+    std::string out = dir / "out.txt";
+    int rc = std::system(("cd '" + dir.path().string() + "' && " QUORVEL_CLI " recognize --ini Quorvel.ini " +
+                          args + " > '" + out + "' 2>/dev/null").c_str());
+    return std::make_pair(WEXITSTATUS(rc), test::ReadFile(out));
+  };
+  auto [rc, out] = run("--dataset 1 --act hello.wav quiet.wav night.wav");
+  EXPECT_EQ(rc, 0);
+  EXPECT_EQ(out, "hello.wav\tHello\nquiet.wav\t\nnight.wav\tGood night\n");
+  EXPECT_EQ(test::ReadFile(dir / "card/ADDON/REMOTE.LOG"), Bytes(MakeVoiceCommand(202, 2, 50, 1, 1000)));
+  test::WriteFile(dir / "card/ADDON/REMOTE.LOG", "");
+  std::tie(rc, out) = run("--catalogue English.xml --dataset 1 night.wav");  // no --act: nothing sent
+  EXPECT_EQ(out, "night.wav\tGood night\n");
+  EXPECT_EQ(test::ReadFile(dir / "card/ADDON/REMOTE.LOG"), "");
+  EXPECT_EQ(run("--dataset 1 bad.wav").first, 1);
+  EXPECT_EQ(run("--dataset 1 missing.wav").first, 1);
+}
+
+}  // namespace
+}  // namespace quorvel
