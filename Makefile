@@ -15,7 +15,7 @@ build: deps
 	cmake --build $(BUILD) -j $(JOBS)
 
 run: build
-	bash scripts/run-demo.sh $(BUILD)
+	bash scripts/run-demo.sh $(BUILD) $(ARGS)
 
 test-plain: build
 	ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)
@@ -30,6 +30,7 @@ test: test-plain test-sanitize
 
 bench: build
 	$(BUILD)/bench/quorvel-bench
+	$(BUILD)/bench/quorvel-speech-bench
 
 clean:
 	rm -rf $(BUILD) $(ASAN_BUILD)

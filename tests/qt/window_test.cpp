@@ -3,6 +3,7 @@
 // three dialogs under the build folder.
 #include <QApplication>
 #include <QCheckBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
@@ -12,6 +13,7 @@
 
 #include <deque>
 #include <memory>
+#include <thread>
 
 #include "../state_fixture.h"
 #include "app/strings.h"
@@ -50,6 +52,11 @@ class WindowTest : public QObject {
   std::string Ini() { return *dir / "Quorvel.ini"; }
   std::string Log() { return test::ReadFile(*dir / "card/ADDON/REMOTE.LOG"); }
   qt::QtDialog& W() { return host->window(); }
+  std::shared_ptr<speech::ScriptedEngine> engine = [] {
+    auto e = std::make_shared<speech::ScriptedEngine>();
+    e->results.loadCmd = speech::kOk;  // the test catalogues are bare entry lines
+    return e;
+  }();
   template <class T> T* C(int id) { return qobject_cast<T*>(W().Control(id)); }
   QListWidget* List() { return C<QListWidget>(1000); }
   QStringList Lines() {
@@ -72,7 +79,7 @@ class WindowTest : public QObject {
     test::WriteFile("voice.xml", test::CatalogueLine("12,4,0", "/twelve/t;"));
     test::WriteFile("Program.xml", "");
     test::WriteFile(Ini(), "[REMOTE]\r\nREMOTE_DIR=" + *dir / "card/" + "\r\n[SPEECH]\r\nAUTOSTART=0\r\n");
-    host = std::make_unique<qt::MainWindowHost>(StateOptions{*dir / "Quorvel", dir->path().string(), "", nullptr});
+    host = std::make_unique<qt::MainWindowHost>(StateOptions{*dir / "Quorvel", dir->path().string(), "", engine});
     messages.clear();
     answers.clear();
     W().messageHook = [this](int id, const QString&, ui::Icon, ui::Buttons b) {
@@ -91,6 +98,24 @@ class WindowTest : public QObject {
     host.reset();
     cwd.reset();
     dir.reset();
+  }
+
+  // The recogniser's thread queues a recognition; the window hears of it
+  // through its event loop and the robot plays the entry.
+  void recognitionsReachTheWindowFromTheRecogniserThread() {
+    Click(1037);
+    QVERIFY(C<QCheckBox>(1037)->isChecked());
+    QVERIFY(engine->Session());
+    std::thread([this] { engine->Hear("temmo"); }).join();
+    QTRY_COMPARE(C<QLabel>(1033)->text(), QString("temmo"));
+    const RemoteCommand played = MakeVoiceCommand(3, 3, 50, 0, 1000);
+    QCOMPARE(test::ReadFile("card/ADDON/REMOTE.LOG"), std::string(played.begin(), played.end()));
+    Click(1038);  // general mode: dictation only
+    QCOMPARE(engine->Session()->rules, speech::RuleState::Inactive);
+    QCOMPARE(engine->Session()->dictation, speech::RuleState::Active);
+    Click(1037);
+    QVERIFY(!engine->Session());
+    QVERIFY(messages.empty());
   }
 
   void startsInDataSet0() {

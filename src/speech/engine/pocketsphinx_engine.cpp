@@ -1,6 +1,7 @@
 #include "speech/engine/pocketsphinx_engine.h"
 
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <cstdio>
 #include <ctime>
@@ -20,6 +21,7 @@ namespace {
 
 constexpr std::size_t kChunk = kSampleRate / 20;  // 50 ms per read
 const char kCatalogueSearch[] = "catalogue";
+constexpr std::chrono::milliseconds kSettle{200};
 const char kRejectingSearch[] = "catalogue-or-other";
 
 double ThreadSeconds() {
@@ -236,6 +238,7 @@ class SphinxRecognizer {
       grammarReady_ = true;
     }
     grammar_ = compiled;
+    lastChange_ = std::chrono::steady_clock::now();
     prefix_ = prefix;
     wake_.notify_all();
     return kOk;
@@ -244,6 +247,7 @@ class SphinxRecognizer {
     std::lock_guard lock(mutex_);
     AbortUtterance();
     rulesActive_ = s == RuleState::Active;
+    lastChange_ = std::chrono::steady_clock::now();
     wake_.notify_all();
     return kOk;
   }
@@ -252,6 +256,7 @@ class SphinxRecognizer {
     if (s == RuleState::Active && !dictationDecoder_) return kFail;
     AbortUtterance();
     dictationActive_ = s == RuleState::Active;
+    lastChange_ = std::chrono::steady_clock::now();
     wake_.notify_all();
     return kOk;
   }
@@ -317,6 +322,7 @@ class SphinxRecognizer {
 
   void Work() {
     std::vector<std::int16_t> buffer(kChunk);
+    bool started = false;
     std::shared_ptr<AudioInput> input;
     {
       std::lock_guard lock(mutex_);
@@ -331,6 +337,14 @@ class SphinxRecognizer {
           return stop_ || (listening_ && (!input->IsRecording() || UsesGrammar() || UsesDictation()));
         });
         if (stop_) return;
+        // A recording starts once the session has settled: the start sets
+        // rules and dictation one after the other, and the first words must
+        // not be heard by half a session.
+        while (!started && input->IsRecording() && !stop_ &&
+               std::chrono::steady_clock::now() - lastChange_ < kSettle)
+          wake_.wait_until(lock, lastChange_ + kSettle);
+        if (stop_) return;
+        started = true;
       }
       long n = input->Read(buffer.data(), buffer.size());
       std::unique_lock lock(mutex_);
@@ -363,6 +377,7 @@ class SphinxRecognizer {
   std::string prefix_;
   bool stop_ = false, listening_ = false, rulesActive_ = false, dictationActive_ = false;
   bool grammarReady_ = false, speechSeen_ = false;
+  std::chrono::steady_clock::time_point lastChange_ = std::chrono::steady_clock::now();
 };
 
 class SphinxContext : public RecoContext, public std::enable_shared_from_this<SphinxContext> {
