@@ -18,7 +18,7 @@ namespace {
 using speech::RuleState;
 using test::Entry;
 
-std::string Bytes(const RemoteCommand& r) { return std::string(r.begin(), r.end()); }
+using test::Bytes;
 
 class RecognizerTest : public ::testing::Test {
  protected:

@@ -2,11 +2,12 @@
 
 #include "robot/command_record.h"
 #include "robot/record_decode.h"
+#include "test_util.h"
 
 namespace quorvel {
 namespace {
 
-std::string Bytes(const RemoteCommand& r) { return std::string(r.begin(), r.end()); }
+using test::Bytes;
 
 TEST(DescribeRecord, EveryKindAndMalformedRecords) {
   struct Case {

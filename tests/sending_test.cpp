@@ -14,7 +14,7 @@ namespace quorvel {
 namespace {
 
 using test::CatalogueLine;
-std::string Bytes(const RemoteCommand& r) { return std::string(r.begin(), r.end()); }
+using test::Bytes;
 
 class SendingTest : public ::testing::Test {
  protected:

@@ -15,7 +15,7 @@
 namespace quorvel {
 namespace {
 
-std::string Bytes(const RemoteCommand& r) { return std::string(r.begin(), r.end()); }
+using test::Bytes;
 
 class SpeechEndToEnd : public ::testing::Test {
  protected:

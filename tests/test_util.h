@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include "platform/sjis.h"
+#include "robot/command_record.h"
 
 namespace quorvel::test {
 
@@ -58,5 +59,8 @@ inline std::string CatalogueLine(const std::string& value, const std::string& ph
 
 // A UTF-8 literal in Shift_JIS.
 inline std::string S(const std::string& utf8) { return *sjis::FromUtf8(utf8); }
+
+// A command record as the bytes of a command file.
+inline std::string Bytes(const RemoteCommand& r) { return std::string(r.begin(), r.end()); }
 
 }  // namespace quorvel::test

@@ -26,7 +26,7 @@ using namespace quorvel;
 
 namespace {
 
-std::string Bytes(const RemoteCommand& r) { return std::string(r.begin(), r.end()); }
+using test::Bytes;
 
 // Runs fn once the next modal dialog is up, on that dialog.
 void WithModal(std::function<void(qt::QtDialog&)> fn) {
@@ -108,8 +108,7 @@ class WindowTest : public QObject {
     QVERIFY(engine->Session());
     std::thread([this] { engine->Hear("temmo"); }).join();
     QTRY_COMPARE(C<QLabel>(1033)->text(), QString("temmo"));
-    const RemoteCommand played = MakeVoiceCommand(3, 3, 50, 0, 1000);
-    QCOMPARE(test::ReadFile("card/ADDON/REMOTE.LOG"), std::string(played.begin(), played.end()));
+    QCOMPARE(test::ReadFile("card/ADDON/REMOTE.LOG"), Bytes(MakeVoiceCommand(3, 3, 50, 0, 1000)));
     Click(1038);  // general mode: dictation only
     QCOMPARE(engine->Session()->rules, speech::RuleState::Inactive);
     QCOMPARE(engine->Session()->dictation, speech::RuleState::Active);
