@@ -3,7 +3,7 @@
 // noise, plus phrases in neither. Prints in-grammar accuracy (without and
 // with UNDEFINE), out-of-grammar rejection, decoding speed against real
 // time, and the time from the end of an utterance to the command file.
-//   quorvel-speech-bench [--reject ENTRY:PHONE:MORA ...] [--quick] [--verbose]
+//   quorvel-speech-bench [--reject ENTRY:PHONE:MORA ...] [--quick] [--verbose] [--coverage SHARE]
 #include <unistd.h>
 
 #include <algorithm>
@@ -27,6 +27,9 @@ struct Utterance {
   std::vector<std::int16_t> audio;
   std::string expected;  // UTF-8 entry name; empty: said outside the catalogue
 };
+
+bool gVerbose = false;
+double gCoverage = -1;
 
 struct Run {
   std::vector<std::vector<std::string>> heard;
@@ -60,6 +63,8 @@ Run Hear(const std::string& catalogue, const std::vector<Utterance>& utterances,
   std::vector<std::int64_t> speechEndRealNs(utterances.size(), 0);
   speech::SphinxOptions options;
   options.freeSounds = reject;
+  if (gCoverage >= 0) options.coverage = gCoverage;
+  options.trace = std::getenv("QUORVEL_SPEECH_TRACE") != nullptr;
   for (const auto& u : utterances) options.audioFiles.push_back(u.audio);
   options.audioOptions.realTime = realTime;
   options.audioOptions.onFileStart = [&](std::size_t file, std::int64_t heardNs) {
@@ -95,7 +100,6 @@ struct Score {
   int right = 0, total = 0, rejected = 0, others = 0, silent = 0;
 };
 
-bool gVerbose = false;
 
 Score Judge(const Run& run, const std::vector<Utterance>& utterances, const std::vector<corpus::Phrase>& phrases) {
   Score s;
@@ -142,6 +146,7 @@ int main(int argc, char** argv) {
     }
     else if (!std::strcmp(argv[i], "--quick")) quick = true;
     else if (!std::strcmp(argv[i], "--verbose")) gVerbose = true;
+    else if (!std::strcmp(argv[i], "--coverage") && i + 1 < argc) gCoverage = std::atof(argv[++i]);
   }
   if (rejects.empty())
     rejects.push_back(speech::SphinxOptions{}.freeSounds);

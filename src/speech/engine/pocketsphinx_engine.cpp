@@ -4,6 +4,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstdio>
+#include <cstring>
 #include <ctime>
 #include <mutex>
 #include <thread>
@@ -60,6 +61,7 @@ class Decoder {
     std::string text;
     long acoustic = 0;  // sum of the acoustic scores of its segments
     long path = 0;      // the best path's score
+    int wordFrames = 0; // frames inside words, not silence or noise
     int frames = 0;
   };
 
@@ -84,6 +86,11 @@ class Decoder {
       std::int32_t ascr = 0, lscr = 0, lback = 0;
       ps_seg_prob(seg, &ascr, &lscr, &lback);
       h.acoustic += ascr;
+      const char* word = ps_seg_word(seg);
+      int sf = 0, ef = 0;
+      ps_seg_frames(seg, &sf, &ef);
+      if (word && word[0] != '<' && word[0] != '[' && std::strcmp(word, "(NULL)") != 0)
+        h.wordFrames += ef - sf + 1;
     }
     return h;
   }
@@ -303,13 +310,15 @@ class SphinxRecognizer {
     std::string text;
     std::string shown = g ? DisplayOf(hg.text, *grammar_, prefix_) : "";
     if (g && d) {
-      // The grammar's reading unless a free decoding of the same audio
-      // explains it clearly better: then the words were not in the grammar.
-      bool outOfGrammar = shown.empty() || IsFreePhones(hg.text);
+      // The grammar's reading, unless the free phones beside it won, or the
+      // grammar could place its words on clearly less of the speech than
+      // the free decoding could: then the words were not in the grammar.
+      bool outOfGrammar = shown.empty() || IsFreePhones(hg.text) ||
+                          hg.wordFrames < shared_->options.coverage * hd.wordFrames;
       text = outOfGrammar ? hd.text : shown;
       if (shared_->options.trace)
-        std::fprintf(stderr, "utterance: grammar \"%s\" (%s), free \"%s\"\n", shown.c_str(),
-                     hg.text.c_str(), hd.text.c_str());
+        std::fprintf(stderr, "utterance: grammar \"%s\" (%s) %d/%d frames in words, free \"%s\" %d\n",
+                     shown.c_str(), hg.text.c_str(), hg.wordFrames, hg.frames, hd.text.c_str(), hd.wordFrames);
     } else {
       text = g ? shown : hd.text;
     }

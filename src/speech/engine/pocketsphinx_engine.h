@@ -24,6 +24,9 @@ struct SphinxOptions {
   // sounds; the loop winning means the words were not in the grammar.
   // Higher weights reject more.
   FreeSounds freeSounds;
+  // And when the grammar's words cover less of the speech than this share
+  // of what the free decoding's words cover, the words were something else.
+  double coverage = 0.85;
   // Prints each utterance's two scores to stderr (QUORVEL_SPEECH_TRACE=1).
   bool trace = false;
 };
