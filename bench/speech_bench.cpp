@@ -154,7 +154,9 @@ int main(int argc, char** argv) {
   const Language languages[] = {{"Japanese", "ja", &corpus::kJapanese, &corpus::kOtherJapanese},
                                 {"English", "en-us", &corpus::kEnglish, &corpus::kOtherEnglish}};
   std::vector<double> latencies;
+  const char* only = std::getenv("QUORVEL_BENCH_LANGUAGE");  // "Japanese" or "English"
   for (const Language& lang : languages) {
+    if (only && std::strcmp(only, lang.name) != 0) continue;
     std::vector<Utterance> inGrammar, all;
     std::size_t step = quick ? 5 : 1;
     for (int rate : rates) {

@@ -43,7 +43,7 @@ SearchGraph BuildSearchGraph(const CompiledGrammar& grammar, const PronounceFn& 
 // each mora taken with its own. A path through the loop means the words
 // said were not in the grammar.
 struct FreeSounds {
-  double entry = 0.01, phone = 0.035, mora = 0;  // mora 0: no morae in the loop
+  double entry = 0.1, phone = 0.035, mora = 0;  // mora 0: no morae in the loop
 };
 SearchGraph WithFreePhones(SearchGraph graph, const FreeSounds& weights);
 
