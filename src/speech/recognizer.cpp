@@ -22,8 +22,6 @@ void SetCheckbox(ConverterState& state, bool checked) {
 // nothing arrives for a session that is gone.
 void ReleaseSession(ConverterState& state) {
   if (state.recoContext) state.recoContext->SetNotifyCallback({});
-  auto context = std::move(state.recoContext);
-  auto grammar = std::move(state.grammar);
   state.recoContext.reset();
   state.grammar.reset();
 }

@@ -59,8 +59,6 @@ class Decoder {
 
   struct Hypothesis {
     std::string text;
-    long acoustic = 0;  // sum of the acoustic scores of its segments
-    long path = 0;      // the best path's score
     int wordFrames = 0; // frames inside words, not silence or noise
     int frames = 0;
   };
@@ -80,12 +78,8 @@ class Decoder {
     if (ps_end_utt(ps) < 0) return h;
     std::int32_t score = 0;
     if (const char* hyp = ps_get_hyp(ps, &score)) h.text = hyp;
-    h.path = score;
     h.frames = ps_get_n_frames(ps);
     for (ps_seg_t* seg = ps_seg_iter(ps); seg; seg = ps_seg_next(seg)) {
-      std::int32_t ascr = 0, lscr = 0, lback = 0;
-      ps_seg_prob(seg, &ascr, &lscr, &lback);
-      h.acoustic += ascr;
       const char* word = ps_seg_word(seg);
       int sf = 0, ef = 0;
       ps_seg_frames(seg, &sf, &ef);

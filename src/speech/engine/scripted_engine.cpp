@@ -10,7 +10,8 @@ namespace quorvel::speech {
 class ScriptedContext;
 
 struct ScriptedEngine::Shared {
-  ScriptedResults* results = nullptr;
+  ScriptedResults resultsStore;
+  ScriptedResults* results = &resultsStore;
   std::mutex mutex;
   std::weak_ptr<ScriptedContext> live;
 };
@@ -126,8 +127,9 @@ HResult ScriptedContext::CreateGrammar(std::uint64_t, std::shared_ptr<RecoGramma
   return kOk;
 }
 
-ScriptedEngine::ScriptedEngine() : shared_(std::make_shared<Shared>()) { shared_->results = &results; }
-ScriptedEngine::~ScriptedEngine() { shared_->results = &results; }
+ScriptedEngine::ScriptedEngine() : ScriptedEngine(std::make_shared<Shared>()) {}
+ScriptedEngine::ScriptedEngine(std::shared_ptr<Shared> shared)
+    : results(shared->resultsStore), shared_(std::move(shared)) {}
 
 HResult ScriptedEngine::Initialize() {
   ++initializeCalls;

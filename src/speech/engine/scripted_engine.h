@@ -41,14 +41,14 @@ struct ScriptedSession {
 class ScriptedEngine : public Engine {
  public:
   ScriptedEngine();
-  ~ScriptedEngine() override;
 
   HResult Initialize() override;
   void Uninitialize() override;
   HResult CreateRecognizer(std::shared_ptr<Recognizer>& out) override;
   HResult GetDefaultAudioInputToken(std::shared_ptr<AudioToken>& out) override;
 
-  ScriptedResults results;
+  struct Shared;
+  ScriptedResults& results;  // shared with the sessions, which may outlive the engine
   int initializeCalls = 0;
   int uninitializeCalls = 0;
 
@@ -58,9 +58,8 @@ class ScriptedEngine : public Engine {
   // False when no context is alive.
   bool Hear(std::optional<std::string> utf8);
 
-  struct Shared;
-
  private:
+  explicit ScriptedEngine(std::shared_ptr<Shared> shared);
   std::shared_ptr<Shared> shared_;
 };
 
