@@ -151,6 +151,19 @@ TEST(SearchGraphTest, LeavesOutWhatCannotBeSaid) {
   EXPECT_GT(rejecting.tokens.size(), graph.tokens.size());
   EXPECT_TRUE(IsFreePhones(rejecting.tokens.back().name));
 
+  // Rules that each refer to the next one twice: a billion paths, built
+  // only up to the arc limit.
+  std::string doubling = "<GRAMMAR><RULE name=\"r0\" toplevel=\"ACTIVE\"><RULEREF name=\"r1\"/></RULE>";
+  for (int i = 1; i < 30; ++i)
+    doubling += "<RULE name=\"r" + std::to_string(i) + "\"><P><RULEREF name=\"r" + std::to_string(i + 1) +
+                "\"/><RULEREF name=\"r" + std::to_string(i + 1) + "\"/></P></RULE>";
+  doubling += "<RULE name=\"r30\"><P>/n/ぬ;</P></RULE></GRAMMAR>";
+  CompiledGrammar deep;
+  ASSERT_EQ(CompileGrammarText(doubling, deep), kOk);
+  SearchGraph big = BuildSearchGraph(deep, [&](const std::string& l) { return Pronounce(l, lex); }, "q_", 5000);
+  EXPECT_FALSE(big.empty);
+  EXPECT_LE(big.arcs.size(), 5000u);
+
   CompiledGrammar silent;
   ASSERT_EQ(CompileGrammarText("<GRAMMAR><RULE name=\"t\" toplevel=\"ACTIVE\"><P>/A/漢;</P></RULE></GRAMMAR>",
                                silent),

@@ -16,7 +16,7 @@ class Builder {
   Builder(const CompiledGrammar& g, const PronounceFn& p, const std::string& prefix, std::size_t maxArcs)
       : g_(g), pronounce_(p), prefix_(prefix), maxArcs_(maxArcs), tokenOf_(g.words.size(), -1),
         looked_(g.words.size(), false), prons_(g.words.size()),
-        expanding_(g.rules.size(), false) {}
+        expanding_(g.rules.size(), false), sayable_(g.rules.size(), -1) {}
 
   SearchGraph Run() {
     out_.states = 2;
@@ -63,11 +63,15 @@ class Builder {
       case K::Void: return false;
       case K::Optional: return true;
       case K::RuleRef: {
+        // Judged once per rule: a grammar that refers to its rules many
+        // times over must not cost time for every reference.
         auto r = static_cast<std::size_t>(n.index);
+        if (sayable_[r] >= 0) return sayable_[r] == 1;
         if (expanding_[r]) return false;
         expanding_[r] = true;
         bool ok = CanSay(g_.rules[r].body);
         expanding_[r] = false;
+        sayable_[r] = ok ? 1 : 0;
         return ok;
       }
       case K::Choice:
@@ -91,7 +95,7 @@ class Builder {
 
   void Node(const GrammarNode& n, int from, int to) {
     using K = GrammarNode::Kind;
-    if (!CanSay(n)) return;
+    if (out_.arcs.size() >= maxArcs_ || !CanSay(n)) return;  // full: the rest is left out
     switch (n.kind) {
       case K::Word: Arc(from, to, Token(n.index)); return;
       case K::RuleRef: Rule(n.index, from, to); return;
@@ -130,6 +134,7 @@ class Builder {
   std::vector<bool> looked_;
   std::vector<std::vector<Phones>> prons_;
   std::vector<bool> expanding_;
+  std::vector<int> sayable_;  // per rule: -1 not judged, 0 no, 1 yes
   SearchGraph out_;
 };
 
