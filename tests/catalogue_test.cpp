@@ -185,12 +185,17 @@ TEST_F(ScanTest, MarksKnownProgramsAndAppendsTheOthers) {
   EXPECT_FALSE(Item(4).reading);
 }
 
-TEST_F(ScanTest, StopsAppendingAtTheCapacityAndIgnoresMissingFolders) {
+TEST_F(ScanTest, AtTheCapacityItStillMarksAndSaysWhatFoundNoRoom) {
   test::WriteFile(fx.Ini(), "[DATA]\r\nNINSHIKI_DATA_COUNT=2\r\n");
   fx.Make();
-  Folder({"a.TXA", "b.TXA", "c.TXA"});
+  Folder({"a.TXA", "b.TXA", "c.TXA", "z.TXA"});
+  ASSERT_TRUE(Load(CatalogueLine("x.TXA", "/z/r;"), kProgramDataSet));
   Scan();
-  EXPECT_EQ(fx.state->itemCount, 2);
+  ASSERT_EQ(fx.state->itemCount, 2);
+  EXPECT_EQ(Item(0).flags, 1);  // z comes after the table was full
+  EXPECT_EQ(Item(1).name, "a");
+  ASSERT_EQ(fx.host.messages.size(), 1u);
+  EXPECT_EQ(fx.host.messages[0].stringId, IDS_TOO_MANY_ITEMS);
   ClearItems(*fx.state, false);
   ScanProgramFolderAt(*fx.state, fx.dir / "missing");
   EXPECT_EQ(fx.state->itemCount, 0);

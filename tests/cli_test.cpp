@@ -3,6 +3,7 @@
 
 #include <array>
 #include <cstdio>
+#include <functional>
 #include <sys/wait.h>
 
 #include "card_process.h"
@@ -16,8 +17,10 @@ struct Result {
   std::string out;
 };
 
-Result RunCli(const std::string& args) {
-  std::string cmd = std::string(QUORVEL_CLI) + " " + args + " 2>/dev/null";
+// Runs quorvel-cli with args (in folder cwd when given).
+Result RunCli(const std::string& args, const std::string& cwd = "") {
+  std::string cmd = (cwd.empty() ? "" : "cd '" + cwd + "' && ") + std::string(QUORVEL_CLI) + " " + args +
+                    " 2>/dev/null";
   FILE* p = popen(cmd.c_str(), "r");
   std::string out;
   std::array<char, 4096> buf{};
@@ -55,7 +58,7 @@ TEST(Cli, RecordVerbs) {
 }
 
 TEST(Cli, HelpForEveryVerb) {
-  for (const char* verb : {"", "catalogue", "parse", "record", "record voice", "decode", "send"}) {
+  for (const char* verb : {"", "catalogue", "parse", "record", "record voice", "decode", "send", "register"}) {
     Result r = RunCli(std::string(verb) + " --help");
     EXPECT_EQ(r.exitCode, 0) << verb;
     EXPECT_NE(r.out.find("Usage"), std::string::npos) << verb;
@@ -77,9 +80,53 @@ TEST(Cli, CatalogueAsJson) {
             "\"voiceId\": -1, \"duration\": 0, \"flags\": 0}]}\n");
   EXPECT_EQ(RunCli("catalogue " + (dir / "missing.xml")).exitCode, 1);
   EXPECT_EQ(RunCli("catalogue --capacity 1 " + (dir / "c.xml")).exitCode, 1);
+  // A folder where the file should be is a file that cannot be read.
+  EXPECT_EQ(RunCli("catalogue --dataset 0 " + dir.path().string()).exitCode, 1);
   Result prog = RunCli("catalogue --dataset 4 " + (dir / "missing.xml"));
   EXPECT_EQ(prog.exitCode, 0);
   EXPECT_EQ(prog.out, "{\"undefinedIndex\": -1, \"items\": []}\n");
+}
+
+// Registration as scripts prepare catalogues: the catalogue in the current
+// folder is rewritten whole, or left as it is with the reason on stderr.
+TEST(Cli, RegisterRewritesTheCatalogueOrLeavesIt) {
+  namespace fs = std::filesystem;
+  test::TempDir dir;
+  const std::string cat = dir / "Ninshiki.xml", victim = dir / "victim.xml";
+  const std::string original = "<P valstr=\"1,2\">/" + test::S("テモ") + "/x;</P>\r\n";
+  struct Case {
+    const char* what;
+    std::function<void()> plant;
+    std::string args;
+    int code;
+    bool written;
+  } cases[] = {
+      {"plain", [] {}, "テモ てもです", 0, true},
+      {"no such entry", [] {}, "ヌムレ ぬむれ", 1, false},
+      {"no reading", [] {}, "テモ", 2, false},
+      {"read-only", [&] { fs::permissions(cat, fs::perms(0444)); }, "テモ ても", 1, false},
+      {"linked", [&] { fs::rename(cat, victim); fs::create_symlink(victim, cat); }, "テモ ても", 0, true},
+      {"planted temporary", [&] { fs::create_symlink(victim, cat + ".new"); }, "テモ ても", 0, true},
+  };
+  for (const Case& c : cases) {
+    for (const auto& e : fs::directory_iterator(dir.path())) fs::remove(e.path());
+    test::WriteFile(cat, original);
+    test::WriteFile(victim, "the user's own file");
+    c.plant();
+    const bool linked = fs::is_symlink(cat);
+    Result r = RunCli("register --dataset 0 --ini " + dir / "q.ini" + " " + c.args, dir.path().string());
+    EXPECT_EQ(r.exitCode, c.code) << c.what;
+    const std::string after = test::ReadFile(cat);
+    EXPECT_EQ(after != original, c.written) << c.what;
+    if (c.written) {
+      EXPECT_NE(after.find("<L propname=\"Ninshiki\">"), std::string::npos) << c.what;
+    }
+    EXPECT_EQ(fs::is_symlink(cat), linked) << c.what;
+    if (!linked) {
+      EXPECT_EQ(test::ReadFile(victim), "the user's own file") << c.what;
+    }
+    fs::permissions(cat, fs::perms(0644));
+  }
 }
 
 TEST(Cli, ScansTheDemoPrograms) {

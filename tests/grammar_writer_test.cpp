@@ -95,11 +95,11 @@ TEST_F(GrammarTest, FailuresKeepTheOldFile) {
   // A line the loader could not read back in one piece.
   fx.state->items[0].name = std::string(240, 'n');
   EXPECT_FALSE(WriteGrammarFile(0, *fx.state));
-  // A folder in the way of the temporary file.
+  // A read-only catalogue.
   fx.state->items[0].name = "a";
-  std::filesystem::create_directory("Ninshiki.xml.new");
+  std::filesystem::permissions("Ninshiki.xml", std::filesystem::perms(0444));
   EXPECT_FALSE(WriteGrammarFile(0, *fx.state));
-  std::filesystem::remove("Ninshiki.xml.new");
+  std::filesystem::permissions("Ninshiki.xml", std::filesystem::perms(0644));
   // The dictionary has no file to write.
   EXPECT_FALSE(WriteGrammarFile(kDictionaryDataSet, *fx.state));
   EXPECT_EQ(Ids(), (std::vector<int>{IDS_WRITE_FAILED, IDS_WRITE_FAILED, IDS_WRITE_FAILED}));

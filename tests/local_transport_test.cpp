@@ -71,9 +71,9 @@ TEST_F(LocalTest, FileLockedByAnotherOpenerIsRefusedAndKept) {
 }
 
 TEST_F(LocalTest, FullMediumShowsTheDiskFullTextWithAStopIcon) {
-  std::filesystem::remove(LogFile());
-  std::filesystem::create_symlink("/dev/full", LogFile());
+  platform::testing::FailWritesWith(ENOSPC);
   EXPECT_FALSE(SendVoiceLocal(*fx.state, 1, 0, 50));
+  platform::testing::FailWritesWith(0);
   ASSERT_EQ(fx.host.messages.size(), 1u);
   EXPECT_EQ(fx.host.messages[0].stringId, IDS_FILE_DISK_FULL);
   EXPECT_EQ(fx.host.messages[0].icon, ui::Icon::Stop);

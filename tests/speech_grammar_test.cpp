@@ -152,7 +152,7 @@ TEST(SearchGraphTest, LeavesOutWhatCannotBeSaid) {
   EXPECT_TRUE(IsFreePhones(rejecting.tokens.back().name));
 
   // Rules that each refer to the next one twice: a billion paths, built
-  // only up to the arc limit.
+  // only up to the arc limit, and what was cut short is left out.
   std::string doubling = "<GRAMMAR><RULE name=\"r0\" toplevel=\"ACTIVE\"><RULEREF name=\"r1\"/></RULE>";
   for (int i = 1; i < 30; ++i)
     doubling += "<RULE name=\"r" + std::to_string(i) + "\"><P><RULEREF name=\"r" + std::to_string(i + 1) +
@@ -161,14 +161,62 @@ TEST(SearchGraphTest, LeavesOutWhatCannotBeSaid) {
   CompiledGrammar deep;
   ASSERT_EQ(CompileGrammarText(doubling, deep), kOk);
   SearchGraph big = BuildSearchGraph(deep, [&](const std::string& l) { return Pronounce(l, lex); }, "q_", 5000);
-  EXPECT_FALSE(big.empty);
   EXPECT_LE(big.arcs.size(), 5000u);
+  EXPECT_EQ(big.empty, big.arcs.empty());
 
   CompiledGrammar silent;
   ASSERT_EQ(CompileGrammarText("<GRAMMAR><RULE name=\"t\" toplevel=\"ACTIVE\"><P>/A/漢;</P></RULE></GRAMMAR>",
                                silent),
             kOk);
   EXPECT_TRUE(BuildSearchGraph(silent, [&](const std::string& l) { return Pronounce(l, lex); }, "q_").empty);
+}
+
+// Grammars that refer back to themselves or go deeper than any walk of them
+// may: the first load and lose only the references back, the others are no
+// valid grammar. Neither may exhaust the stack.
+TEST(SearchGraphTest, ReferencesBackAndDepthLimits) {
+  auto nested = [](int depth) {
+    std::string open, close;
+    for (int i = 0; i < depth; ++i) open += "<P>", close += "</P>";
+    return "<GRAMMAR><RULE name=\"t\" toplevel=\"ACTIVE\">" + open + "/A/ても;" + close + "</RULE></GRAMMAR>";
+  };
+  auto chain = [](int rules) {
+    std::string g = "<GRAMMAR><RULE name=\"r0\" toplevel=\"ACTIVE\"><RULEREF name=\"r1\"/></RULE>";
+    for (int i = 1; i < rules; ++i)
+      g += "<RULE name=\"r" + std::to_string(i) + "\"><RULEREF name=\"r" + std::to_string(i + 1) + "\"/></RULE>";
+    return g + "<RULE name=\"r" + std::to_string(rules) + "\"><P>/A/ても;</P></RULE></GRAMMAR>";
+  };
+  struct Case {
+    const char* what;
+    std::string text;
+    HResult compiled;
+    std::vector<std::string> words;  // displays of the tokens the graph says
+  } cases[] = {
+      {"a catalogue entry refers to the list holding it",
+       test::GrammarText(Entry("1,1", "テモ", "ても") + "<P>go<RULEREF name=\"TEMMO\"/></P>"), kOk, {"テモ"}},
+      {"a dictionary rule refers only to itself",
+       "<GRAMMAR><RULE name=\"a\" toplevel=\"ACTIVE\"><P>/x/ぬ;<RULEREF name=\"a\"/></P></RULE></GRAMMAR>", kOk, {}},
+      {"two rules refer to each other",
+       "<GRAMMAR><RULE name=\"a\" toplevel=\"ACTIVE\"><L><P>/x/ぬ;</P><P><RULEREF name=\"b\"/></P></L></RULE>"
+       "<RULE name=\"b\"><P>/y/む;<RULEREF name=\"a\"/></P></RULE></GRAMMAR>", kOk, {"x"}},
+      {"nesting at the limit", nested(kMaxNesting), kOk, {"A"}},
+      {"nesting beyond the limit", nested(kMaxNesting + 1), kUnsupportedFormat, {}},
+      {"100000 nested phrases", nested(100000), kUnsupportedFormat, {}},
+      {"a chain of 200 rules", chain(200), kOk, {"A"}},
+      {"a chain of 30000 rules", chain(30000), kUnsupportedFormat, {}},
+  };
+  Lexicon lex;
+  for (const Case& c : cases) {
+    CompiledGrammar g;
+    ASSERT_EQ(CompileGrammarText(c.text, g), c.compiled) << c.what;
+    if (c.compiled != kOk) continue;
+    SearchGraph graph = BuildSearchGraph(g, [&](const std::string& l) { return Pronounce(l, lex); }, "q_");
+    std::vector<std::string> said;
+    for (const auto& a : graph.arcs)
+      if (a.token >= 0) said.push_back(g.words[static_cast<std::size_t>(graph.tokens[static_cast<std::size_t>(a.token)].word)].display);
+    EXPECT_EQ(said, c.words) << c.what;
+    EXPECT_EQ(graph.empty, c.words.empty()) << c.what;
+  }
 }
 
 }  // namespace

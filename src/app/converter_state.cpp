@@ -55,7 +55,9 @@ ConverterState::~ConverterState() = default;
 void ConverterState::AttachWindow(ui::DialogHost* window) {
   mainWindow = window;
   connectType = ReadIniInt("REMOTE", "CONNECT_TYPE", 1);
-  if (!instanceMutex.Acquire()) {
+  // Only another running instance refuses the start; a lock that cannot be
+  // had for any other reason does not stop the program.
+  if (instanceMutex.Acquire() == platform::InstanceLock::Result::HeldByOther) {
     ShowMessage(IDS_ALREADY_RUNNING);
     if (mainWindow) mainWindow->PostClose();
     return;

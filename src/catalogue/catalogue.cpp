@@ -5,13 +5,12 @@
 #include <algorithm>
 #include <climits>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <vector>
 
 #include "app/converter_state.h"
 #include "app/strings.h"
 #include "platform/decimal.h"
+#include "platform/files.h"
 #include "platform/paths.h"
 #include "platform/profile.h"
 
@@ -89,13 +88,6 @@ std::string ToTextMode(std::string bytes) {
   return out;
 }
 
-bool ReadWholeFile(const std::string& internalPath, std::string& bytes) {
-  std::ifstream in(platform::ToNativePath(internalPath), std::ios::binary);
-  if (!in) return false;
-  bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-  return !in.bad();
-}
-
 }  // namespace
 
 bool LoadCatalogue(ConverterState& state, int dataSet) {
@@ -121,7 +113,7 @@ bool LoadCatalogueFile(ConverterState& state, int dataSet, const std::string& pa
   state.itemCount = 0;
   state.undefinedIndex = -1;
   std::string bytes;
-  if (!ReadWholeFile(path, bytes)) {
+  if (!platform::ReadWholeFile(platform::ToNativePath(path), bytes)) {
     if (dataSet == kProgramDataSet) return true;  // the folder scan may still fill it
     state.ShowMessage(IDS_LOAD_FAILED);
     return false;
@@ -198,6 +190,7 @@ void ScanProgramFolderAt(ConverterState& state, const std::string& folder) {
   // The file system lists in no fixed order; name order keeps the list stable.
   std::sort(files.begin(), files.end());
 
+  bool full = false;
   for (const std::string& file : files) {
     std::string base = file.substr(0, file.rfind('.'));
     auto begin = state.items.begin();
@@ -209,13 +202,18 @@ void ScanProgramFolderAt(ConverterState& state, const std::string& folder) {
     }
     std::string path = folder + "\\" + file;
     if (path.size() > profile::kMaxValue) continue;
-    if (state.itemCount >= state.Capacity()) break;
+    if (state.itemCount >= state.Capacity()) {
+      // Marking needs no room, so the scan goes on; what found no room is said.
+      full = true;
+      continue;
+    }
     VoiceItem& item = state.items[static_cast<std::size_t>(state.itemCount++)];
     item = VoiceItem{};
     item.name = base;
     item.programPath = path;
     item.flags = 1;
   }
+  if (full) state.ShowMessage(IDS_TOO_MANY_ITEMS);
 }
 
 }  // namespace quorvel

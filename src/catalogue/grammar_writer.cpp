@@ -66,7 +66,8 @@ std::optional<std::string> FormatGrammarFile(int dataSet, const ConverterState& 
 
 bool WriteGrammarFile(int dataSet, ConverterState& state) {
   auto bytes = FormatGrammarFile(dataSet, state);
-  if (!bytes || !platform::WriteFileReplacing(platform::ToNativePath(CatalogueFileName(dataSet)), *bytes)) {
+  if (!bytes || platform::RewriteFile(platform::ToNativePath(CatalogueFileName(dataSet)),
+                                      [&](const std::string&) { return bytes; }) != 0) {
     state.ShowMessage(IDS_WRITE_FAILED);
     return false;
   }

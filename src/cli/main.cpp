@@ -10,11 +10,13 @@
 
 #include "app/converter_state.h"
 #include "catalogue/catalogue.h"
+#include "catalogue/grammar_writer.h"
 #include "cli/recognize.h"
 #include "cli/stderr_host.h"
 #include "platform/paths.h"
 #include "platform/sjis.h"
 #include "app/controls.h"
+#include "app/main_list.h"
 #include "platform/files.h"
 #include "robot/command_record.h"
 #include "robot/flashair.h"
@@ -154,6 +156,51 @@ int RunSend(const SendArgs& a) {
   return 1;
 }
 
+struct RegisterArgs {
+  int dataSet = -1;  // -1: the INI's
+  std::string ini;
+  std::string name;
+  std::string reading;
+};
+
+// The window's registration with NAME selected and READING typed, Yes
+// answered: the first entry of that name gets the reading, and the whole
+// catalogue is written back.
+int RunRegister(const RegisterArgs& a) {
+  StateOptions options;
+  if (!a.ini.empty() && !platform::ToInternalPath(a.ini, options.iniPath)) {
+    std::cerr << "the INI file name cannot be written in Shift_JIS: " << a.ini << "\n";
+    return 1;
+  }
+  auto name = sjis::FromUtf8(a.name);
+  auto reading = sjis::FromUtf8(a.reading);
+  if (!name || !reading) {
+    std::cerr << "the text cannot be written in Shift_JIS: " << (name ? a.reading : a.name) << "\n";
+    return 1;
+  }
+  StderrHost host;
+  host.answerYes = true;
+  ConverterState state(options);
+  state.mainWindow = &host;
+  if (a.dataSet >= 0) state.dataSet = a.dataSet;
+  if (!LoadCatalogue(state, state.dataSet)) return 1;
+  if (state.dataSet == kProgramDataSet) ScanProgramFolder(state);
+  if (FindItemByName(state, *name) < 0) {
+    std::cerr << "no entry named " << a.name << " in data set " << state.dataSet << "\n";
+    return 1;
+  }
+  host.ListReset(ctl::kList);
+  host.ListAdd(ctl::kList, *name);
+  host.ListSelect(ctl::kList, 0);
+  host.SetControlText(ctl::kReadingEdit, *reading);
+  host.messages.clear();
+  RegisterWord(state);
+  // Only the question may have been asked; any other message is a failure.
+  for (const auto& m : host.messages)
+    if (m.buttons == ui::Buttons::Ok) return 1;
+  return 0;
+}
+
 void PrintRecord(const RemoteCommand& r) { std::cout << FormatRecordHex(r) << "\n"; }
 
 }  // namespace
@@ -216,6 +263,15 @@ int Main(int argc, char** argv) {
   recognize->add_option("--ini", reco.ini, "INI file (default: Quorvel.ini beside the executable)");
   recognize->add_option("WAV", reco.wavs, "16-bit PCM WAV files")->required();
 
+  RegisterArgs reg;
+  auto* registerCmd = app.add_subcommand(
+      "register", "register READING for the first entry named NAME, as the window's 登録 does");
+  registerCmd->add_option("--dataset", reg.dataSet, "data set 0 to 5 (default: the INI's)")
+      ->check(CLI::Range(0, 5));
+  registerCmd->add_option("--ini", reg.ini, "INI file (default: Quorvel.ini beside the executable)");
+  registerCmd->add_option("NAME", reg.name, "the entry's name")->required();
+  registerCmd->add_option("READING", reg.reading, "the reading to register")->required();
+
   try {
     app.parse(argc, argv);
   } catch (const CLI::CallForHelp& e) {
@@ -232,6 +288,7 @@ int Main(int argc, char** argv) {
   if (*decode) return RunDecode(decodeFile);
   if (*sendCmd) return RunSend(send);
   if (*recognize) return RunRecognize(reco);
+  if (*registerCmd) return RunRegister(reg);
   if (*voice) {
     PrintRecord(MakeVoiceCommand(static_cast<std::int16_t>(voiceId),
                                  static_cast<std::int16_t>(duration),

@@ -11,9 +11,17 @@ namespace quorvel::cli {
 
 class StderrHost : public ui::HeadlessHost {
  public:
-  ui::Answer MessageBox(int, const std::string& text, ui::Icon, ui::Buttons buttons) override {
-    std::cerr << sjis::ToUtf8(text) << "\n";
-    return buttons == ui::Buttons::Ok ? ui::Answer::Ok : ui::Answer::No;
+  // A question is answered No unless the command itself stands for the user's Yes.
+  bool answerYes = false;
+
+  ui::Answer MessageBox(int stringId, const std::string& text, ui::Icon icon,
+                        ui::Buttons buttons) override {
+    messages.push_back({stringId, text, icon, buttons});
+    if (buttons == ui::Buttons::Ok) {
+      std::cerr << sjis::ToUtf8(text) << "\n";
+      return ui::Answer::Ok;
+    }
+    return answerYes ? ui::Answer::Yes : ui::Answer::No;
   }
   std::optional<std::string> OpenFileDialog(const ui::FileDialogRequest& request) override {
     const char* key = request.filterPattern == "*.TXA"   ? "REMOTE/PROGRAM_FOLDER"

@@ -7,19 +7,25 @@ namespace quorvel::platform {
 
 class InstanceLock {
  public:
-  // lockDir empty: $XDG_RUNTIME_DIR, else a per-user file in /tmp.
+  // lockDir empty: $XDG_RUNTIME_DIR when it is a private folder of ours,
+  // else a private per-user folder in /tmp made for it.
   explicit InstanceLock(std::string lockDir = "");
   ~InstanceLock();
   InstanceLock(const InstanceLock&) = delete;
   InstanceLock& operator=(const InstanceLock&) = delete;
 
-  // True when this process now holds the lock; false when another holds it.
-  bool Acquire();
+  enum class Result {
+    Acquired,     // this process now holds the lock
+    HeldByOther,  // another running instance holds it
+    Unavailable,  // no lock could be had (no usable folder, a planted file):
+                  // nothing says another instance runs, so the program goes on
+  };
+  Result Acquire();
   void Release();
   bool Held() const { return fd_ >= 0; }
 
  private:
-  std::string path_;
+  std::string lockDir_;
   int fd_ = -1;
 };
 

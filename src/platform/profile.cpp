@@ -2,13 +2,10 @@
 #include "platform/profile.h"
 
 #include <algorithm>
-#include <cstdio>
-#include <fstream>
 #include <optional>
-#include <sstream>
 #include <vector>
 
-#include <unistd.h>
+#include "platform/files.h"
 
 namespace quorvel::profile {
 namespace {
@@ -29,16 +26,24 @@ bool EqualNoCase(std::string_view a, std::string_view b) {
   return true;
 }
 
-std::vector<std::string> ReadLines(const std::string& path) {
+std::vector<std::string> SplitLines(const std::string& text) {
   std::vector<std::string> lines;
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return lines;
-  std::string line;
-  while (std::getline(in, line)) {
+  std::size_t at = 0;
+  while (at < text.size()) {
+    std::size_t lf = text.find('\n', at);
+    std::size_t end = lf == std::string::npos ? text.size() : lf;
+    std::string line = text.substr(at, end - at);
     if (!line.empty() && line.back() == '\r') line.pop_back();
-    lines.push_back(line);
+    lines.push_back(std::move(line));
+    at = end + 1;
   }
   return lines;
+}
+
+std::vector<std::string> ReadLines(const std::string& path) {
+  std::string text;
+  if (!platform::ReadWholeFile(path, text)) return {};
+  return SplitLines(text);
 }
 
 // Section name of a "[name]" line.
@@ -106,9 +111,12 @@ int GetInt(std::string_view section, std::string_view key, int fallback,
   return static_cast<int>(std::clamp<long long>(value, -0x7FFFFFFFLL - 1, 0x7FFFFFFFLL));
 }
 
-bool WriteString(std::string_view section, std::string_view key,
-                 std::string_view value, const std::string& path) {
-  std::vector<std::string> lines = ReadLines(path);
+namespace {
+
+// The file's lines with the key set to value.
+std::string WithValue(const std::string& text, std::string_view section, std::string_view key,
+                      std::string_view value) {
+  std::vector<std::string> lines = SplitLines(text);
   std::string entry = std::string(key) + "=" + std::string(value);
   std::optional<std::size_t> sectionStart, lastInSection;
   bool replaced = false;
@@ -136,28 +144,20 @@ bool WriteString(std::string_view section, std::string_view key,
       lines.push_back(entry);
     }
   }
-  std::string text;
-  for (const auto& l : lines) text += l + "\r\n";
+  std::string out;
+  for (const auto& l : lines) out += l + "\r\n";
+  return out;
+}
 
-  // Write beside the file and rename, so a failed write never leaves a
-  // half-written configuration behind.
-  std::string tmp = path + ".tmp" + std::to_string(getpid());
-  {
-    std::ofstream out(tmp, std::ios::binary | std::ios::trunc);
-    if (!out) return false;
-    out.write(text.data(), static_cast<std::streamsize>(text.size()));
-    out.flush();
-    if (!out) {
-      out.close();
-      std::remove(tmp.c_str());
-      return false;
-    }
-  }
-  if (std::rename(tmp.c_str(), path.c_str()) != 0) {
-    std::remove(tmp.c_str());
-    return false;
-  }
-  return true;
+}  // namespace
+
+bool WriteString(std::string_view section, std::string_view key,
+                 std::string_view value, const std::string& path) {
+  // Read, change and write under the folder's rewrite lock, so two programs
+  // writing at once both keep their keys.
+  return platform::RewriteFile(path, [&](const std::string& text) {
+           return std::optional<std::string>(WithValue(text, section, key, value));
+         }) == 0;
 }
 
 }  // namespace quorvel::profile

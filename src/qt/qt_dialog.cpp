@@ -22,6 +22,9 @@ namespace quorvel::qt {
 namespace {
 
 const QEvent::Type kNotifyEvent = static_cast<QEvent::Type>(QEvent::User + 0x8000 - 0x400);
+// Properties holding a control's text as the core gave it and as shown.
+constexpr char kBytesProperty[] = "quorvelBytes";
+constexpr char kShownProperty[] = "quorvelShown";
 
 QString U(const std::string& sjisText) { return QString::fromStdString(sjis::ToUtf8(sjisText)); }
 QString U(std::string_view utf8) {
@@ -203,17 +206,31 @@ void QtDialog::EnableControl(int id, bool enabled) {
 
 void QtDialog::SetControlText(int id, const std::string& text) {
   QWidget* w = Control(id);
-  if (auto* e = qobject_cast<QLineEdit*>(w)) e->setText(U(text));
-  else if (auto* l = qobject_cast<QLabel*>(w)) l->setText(U(text));
-  else if (auto* b = qobject_cast<QAbstractButton*>(w)) b->setText(U(text));
+  if (!w) return;
+  const QString shown = U(text);
+  if (auto* e = qobject_cast<QLineEdit*>(w)) e->setText(shown);
+  else if (auto* l = qobject_cast<QLabel*>(w)) l->setText(shown);
+  else if (auto* b = qobject_cast<QAbstractButton*>(w)) b->setText(shown);
+  else return;
+  // Some Shift_JIS codes (NEC and IBM extensions) come back from Unicode as
+  // other bytes: while the text is as it was set, the bytes it was set from
+  // are its text.
+  w->setProperty(kBytesProperty, QByteArray(text.data(), static_cast<qsizetype>(text.size())));
+  w->setProperty(kShownProperty, shown);
 }
 
 std::string QtDialog::GetControlText(int id) const {
   QWidget* w = Control(id);
-  if (auto* e = qobject_cast<QLineEdit*>(w)) return S(e->text());
-  if (auto* l = qobject_cast<QLabel*>(w)) return S(l->text());
-  if (auto* b = qobject_cast<QAbstractButton*>(w)) return S(b->text());
-  return {};
+  QString shown;
+  if (auto* e = qobject_cast<QLineEdit*>(w)) shown = e->text();
+  else if (auto* l = qobject_cast<QLabel*>(w)) shown = l->text();
+  else if (auto* b = qobject_cast<QAbstractButton*>(w)) shown = b->text();
+  else return {};
+  if (w->property(kShownProperty).toString() == shown) {
+    QByteArray bytes = w->property(kBytesProperty).toByteArray();
+    return std::string(bytes.constData(), static_cast<std::size_t>(bytes.size()));
+  }
+  return S(shown);
 }
 
 void QtDialog::ListReset(int id) {
@@ -226,7 +243,10 @@ void QtDialog::ListReset(int id) {
 void QtDialog::ListAdd(int id, const std::string& line) {
   if (auto* l = qobject_cast<QListWidget*>(Control(id))) {
     QSignalBlocker block(l);
-    l->addItem(U(line));
+    auto* item = new QListWidgetItem(U(line));
+    // The line's own bytes, handed back as they were given (see SetControlText).
+    item->setData(Qt::UserRole, QByteArray(line.data(), static_cast<qsizetype>(line.size())));
+    l->addItem(item);
   }
 }
 
@@ -238,7 +258,8 @@ int QtDialog::ListCount(int id) const {
 std::string QtDialog::ListText(int id, int index) const {
   auto* l = qobject_cast<QListWidget*>(Control(id));
   if (!l || index < 0 || index >= l->count()) return {};
-  return S(l->item(index)->text());
+  QByteArray bytes = l->item(index)->data(Qt::UserRole).toByteArray();
+  return std::string(bytes.constData(), static_cast<std::size_t>(bytes.size()));
 }
 
 int QtDialog::ListSelection(int id) const {

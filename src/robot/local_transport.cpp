@@ -41,7 +41,7 @@ std::string UpToLastSeparator(const std::string& path, bool keep) {
 bool WriteRecord(ConverterState& state, const std::string& internalPath,
                  const RemoteCommand& record) {
   const std::string native = platform::ToNativePath(internalPath);
-  auto outcome = platform::WriteWholeFileExclusive(
+  auto outcome = platform::WriteCardFile(
       native, std::string(record.begin(), record.end()));
   if (outcome.kind == platform::WriteOutcome::OpenFailed) {
     state.ShowMessage(IDS_REMOTE_WRITE_FAILED);
@@ -99,7 +99,7 @@ bool RunProgramLocal(ConverterState& state, const std::string& programPath) {
     state.remoteDir = platform::ToInternalPath(mount, internal) ? internal : "";
   }
   const std::string copy = platform::ToNativePath(state.remoteDir + kProgramCopy);
-  if (!platform::CopyFileReplacing(platform::ToNativePath(programPath), copy)) {
+  if (!platform::CopyToCard(platform::ToNativePath(programPath), copy)) {
     state.ShowMessage(IDS_PROGRAM_COPY_FAILED);
     return false;
   }

@@ -171,6 +171,29 @@ class WindowTest : public QObject {
     QCOMPARE(C<QLineEdit>(1026)->text(), QString("3"));
   }
 
+  // Names in codes that Unicode maps back to other bytes (NEC row 13, the
+  // IBM extensions, NEC's selection of them): the line is still the entry.
+  void namesThatDoNotSurviveUnicodeStillWork() {
+    const std::string names[] = {"\x87\x90", "\xFA\x4A", "\xED\x40"};
+    std::string lines;
+    for (int i = 0; i < 3; ++i) lines += test::CatalogueLine(std::to_string(20 + i) + ",1", "/" + names[i] + "/r;");
+    test::WriteFile("ura_voice.xml", lines);
+    Click(1014);
+    QCOMPARE(List()->count(), 3);
+    for (int i = 0; i < 3; ++i) {
+      QRect r = List()->visualItemRect(List()->item(i));
+      QTest::mouseClick(List()->viewport(), Qt::LeftButton, {}, r.center());
+      QTest::mouseDClick(List()->viewport(), Qt::LeftButton, {}, r.center());
+      QCOMPARE(Log(), Bytes(MakeVoiceCommand(static_cast<std::int16_t>(20 + i), 1, 50, 3, 1000)));
+    }
+    List()->setCurrentRow(2);
+    C<QLineEdit>(1032)->setText("よみ");
+    answers.push_back(ui::Answer::Yes);
+    Click(6);
+    QVERIFY(test::ReadFile("ura_voice.xml").find("/" + names[2] + "/" + test::S("よみ") + ";") != std::string::npos);
+    QVERIFY(messages == std::vector<int>{IDS_CONFIRM_REPLACE});
+  }
+
   void escClosesAndShutdownWritesTheKeys() {
     Click(1013);
     QTest::keyClick(&W(), Qt::Key_Escape);

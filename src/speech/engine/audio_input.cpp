@@ -2,12 +2,12 @@
 
 #include <chrono>
 #include <cstring>
-#include <fstream>
-#include <iterator>
 #include <thread>
 
 #include <pulse/error.h>
 #include <pulse/simple.h>
+
+#include "platform/files.h"
 
 namespace quorvel::speech {
 namespace {
@@ -43,12 +43,11 @@ std::int64_t NowNs() {
 }  // namespace
 
 bool LoadWav(const std::string& path, std::vector<std::int16_t>& samples, std::string& error) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) {
+  std::string b;
+  if (!platform::ReadWholeFile(path, b)) {
     error = "cannot open " + path + ": " + std::strerror(errno);
     return false;
   }
-  std::string b((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
   if (b.size() < 12 || b.compare(0, 4, "RIFF") != 0 || b.compare(8, 4, "WAVE") != 0) {
     error = path + " is not a WAV file";
     return false;

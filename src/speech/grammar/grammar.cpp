@@ -2,6 +2,7 @@
 // catalogues are Shift_JIS and say so in their declaration).
 #include "speech/grammar/grammar.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cerrno>
 #include <map>
@@ -90,9 +91,13 @@ class Compiler {
       out_.rules.push_back(std::move(rule));
       nodes_.push_back(r);
     }
-    for (std::size_t i = 0; i < nodes_.size(); ++i)
+    refs_.resize(nodes_.size());
+    nesting_.resize(nodes_.size());
+    for (std::size_t i = 0; i < nodes_.size(); ++i) {
+      rule_ = static_cast<int>(i);
       if (!Sequence(nodes_[i], out_.rules[i].body)) return false;
-    return true;
+    }
+    return OrderRules();
   }
 
  private:
@@ -131,6 +136,18 @@ class Compiler {
   }
 
   bool Element(const pugi::xml_node& e, GrammarNode& seq) {
+    struct Level {
+      int& depth;
+      explicit Level(int& d) : depth(++d) {}
+      ~Level() { --depth; }
+    } level(depth_);
+    if (depth_ > kMaxNesting) return false;
+    int& deepest = nesting_[static_cast<std::size_t>(rule_)];
+    deepest = std::max(deepest, depth_);
+    return Inner(e, seq);
+  }
+
+  bool Inner(const pugi::xml_node& e, GrammarNode& seq) {
     using K = GrammarNode::Kind;
     if (NameIs(e, "P") || NameIs(e, "PHRASE") || NameIs(e, "O") || NameIs(e, "OPT")) {
       GrammarNode inner{K::Sequence, -1, {}};
@@ -161,6 +178,7 @@ class Compiler {
       }
       auto it = byName_.find(name);
       if (it == byName_.end()) return false;
+      refs_[static_cast<std::size_t>(rule_)].push_back(it->second);
       seq.children.push_back(GrammarNode{K::RuleRef, it->second, {}});
       return true;
     }
@@ -179,9 +197,74 @@ class Compiler {
     return true;
   }
 
+  // Groups the rules that refer to one another (Tarjan's algorithm, without
+  // recursion: a chain of thousands of rules is an ordinary input), fills
+  // calleesFirst, and refuses a grammar whose references go too deep.
+  bool OrderRules() {
+    const std::size_t n = refs_.size();
+    std::vector<int> index(n, -1), low(n, 0), group(n, -1), stack;
+    std::vector<bool> onStack(n, false);
+    int counter = 0, groups = 0;
+    struct Frame {
+      int rule;
+      std::size_t next;
+    };
+    for (std::size_t s = 0; s < n; ++s) {
+      if (index[s] >= 0) continue;
+      std::vector<Frame> calls;
+      auto enter = [&](int v) {
+        index[v] = low[v] = counter++;
+        stack.push_back(v);
+        onStack[v] = true;
+        calls.push_back({v, 0});
+      };
+      enter(static_cast<int>(s));
+      while (!calls.empty()) {
+        Frame& f = calls.back();
+        const int v = f.rule;
+        const auto& out = refs_[static_cast<std::size_t>(v)];
+        if (f.next < out.size()) {
+          int w = out[f.next++];
+          if (index[w] < 0) enter(w);
+          else if (onStack[w]) low[v] = std::min(low[v], index[w]);
+          continue;
+        }
+        if (low[v] == index[v]) {
+          int w;
+          do {
+            w = stack.back();
+            stack.pop_back();
+            onStack[w] = false;
+            group[w] = groups;
+            out_.calleesFirst.push_back(w);
+          } while (w != v);
+          ++groups;
+        }
+        calls.pop_back();
+        if (!calls.empty()) low[calls.back().rule] = std::min(low[calls.back().rule], low[v]);
+      }
+    }
+    // Groups come out callees first, so the depth below each group is known
+    // from the groups it refers to by the time it is reached.
+    std::vector<int> weight(static_cast<std::size_t>(groups), 0), depth(weight);
+    for (std::size_t r = 0; r < n; ++r) weight[group[r]] += std::max(nesting_[r], 1);
+    for (int r : out_.calleesFirst) {
+      int g = group[r];
+      for (int w : refs_[static_cast<std::size_t>(r)])
+        if (int h = group[w]; h != g) depth[g] = std::max(depth[g], depth[h] + weight[h]);
+    }
+    for (int g = 0; g < groups; ++g)
+      if (depth[g] + weight[g] > kMaxExpansionDepth) return false;
+    return true;
+  }
+
   CompiledGrammar& out_;
   std::map<std::string, int> byName_;
   std::vector<pugi::xml_node> nodes_;
+  std::vector<std::vector<int>> refs_;  // per rule: the rules it refers to
+  std::vector<int> nesting_;            // per rule: its deepest element
+  int rule_ = -1;                       // the rule being compiled
+  int depth_ = 0;                       // elements open around the current one
 };
 
 }  // namespace

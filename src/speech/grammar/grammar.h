@@ -30,9 +30,22 @@ struct GrammarRule {
   GrammarNode body;
 };
 
+// How deep a grammar may go. Elements nest at most kMaxNesting levels inside
+// a rule, and following references from any rule, without coming back to a
+// rule already being followed, passes through at most kMaxExpansionDepth
+// nesting levels in all (rules that refer to one another count with the sum
+// of their nesting). A file beyond either is not a valid grammar, so no
+// grammar can exhaust the stack of whoever walks it.
+constexpr int kMaxNesting = 64;
+constexpr int kMaxExpansionDepth = 256;
+
 struct CompiledGrammar {
   std::vector<GrammarRule> rules;
   std::vector<GrammarWord> words;
+  // Every rule once, the rules a rule refers to before it wherever they do
+  // not refer back to it: judging rules in this order settles each in one
+  // pass, and rules that refer to one another in a few.
+  std::vector<int> calleesFirst;
   // Rules a recognition may start from: top-level and active.
   std::vector<int> StartRules() const;
 };

@@ -2,8 +2,10 @@
 
 #include <algorithm>
 #include <array>
-#include <fstream>
 #include <map>
+#include <sstream>
+
+#include "platform/files.h"
 
 namespace quorvel::speech {
 namespace {
@@ -100,8 +102,9 @@ std::vector<std::string> Split(std::string_view s) {
 }  // namespace
 
 bool Lexicon::Load(const std::string& nativePath) {
-  std::ifstream in(nativePath);
-  if (!in) return false;
+  std::string text;
+  if (!platform::ReadWholeFile(nativePath, text)) return false;
+  std::istringstream in(text);
   std::string line;
   while (std::getline(in, line)) {
     std::size_t sp = line.find(' ');

@@ -1,6 +1,7 @@
 #include "speech/grammar/search_graph.h"
 
 #include <sstream>
+#include <vector>
 
 namespace quorvel::speech {
 namespace {
@@ -16,16 +17,17 @@ class Builder {
   Builder(const CompiledGrammar& g, const PronounceFn& p, const std::string& prefix, std::size_t maxArcs)
       : g_(g), pronounce_(p), prefix_(prefix), maxArcs_(maxArcs), tokenOf_(g.words.size(), -1),
         looked_(g.words.size(), false), prons_(g.words.size()),
-        expanding_(g.rules.size(), false), sayable_(g.rules.size(), -1) {}
+        expanding_(g.rules.size(), false), sayable_(g.rules.size(), false) {}
 
   SearchGraph Run() {
+    JudgeRules();
     out_.states = 2;
     for (int r : g_.StartRules()) {
-      if (!CanSay(g_.rules[static_cast<std::size_t>(r)].body)) continue;
+      if (!sayable_[static_cast<std::size_t>(r)]) continue;
       Rule(r, out_.start, out_.final);
-      out_.empty = false;
     }
-    if (out_.empty) out_.arcs.clear();
+    PruneDeadEnds();
+    out_.empty = out_.arcs.empty();
     return std::move(out_);
   }
 
@@ -54,26 +56,32 @@ class Builder {
     return tokenOf_[i];
   }
 
-  // Whether some path through the node can be said (a rule being expanded
-  // cannot be entered again).
+  // A rule can be said when some finite path through it can: judged for all
+  // rules at once, callees first, until nothing changes (rules that refer to
+  // one another may need a second look), so the answer never depends on
+  // which rule happened to be expanded when it was first asked.
+  void JudgeRules() {
+    std::vector<int> order = g_.calleesFirst;
+    if (order.size() != g_.rules.size()) {
+      order.resize(g_.rules.size());
+      for (std::size_t i = 0; i < order.size(); ++i) order[i] = static_cast<int>(i);
+    }
+    for (bool changed = true; changed;) {
+      changed = false;
+      for (int r : order) {
+        auto i = static_cast<std::size_t>(r);
+        if (!sayable_[i] && CanSay(g_.rules[i].body)) sayable_[i] = changed = true;
+      }
+    }
+  }
+
   bool CanSay(const GrammarNode& n) {
     using K = GrammarNode::Kind;
     switch (n.kind) {
       case K::Word: return Sayable(n.index);
       case K::Void: return false;
       case K::Optional: return true;
-      case K::RuleRef: {
-        // Judged once per rule: a grammar that refers to its rules many
-        // times over must not cost time for every reference.
-        auto r = static_cast<std::size_t>(n.index);
-        if (sayable_[r] >= 0) return sayable_[r] == 1;
-        if (expanding_[r]) return false;
-        expanding_[r] = true;
-        bool ok = CanSay(g_.rules[r].body);
-        expanding_[r] = false;
-        sayable_[r] = ok ? 1 : 0;
-        return ok;
-      }
+      case K::RuleRef: return sayable_[static_cast<std::size_t>(n.index)];
       case K::Choice:
         for (const auto& c : n.children)
           if (CanSay(c)) return true;
@@ -88,6 +96,7 @@ class Builder {
 
   void Rule(int r, int from, int to) {
     auto i = static_cast<std::size_t>(r);
+    if (expanding_[i]) return;  // a reference back into itself is left out
     expanding_[i] = true;
     Node(g_.rules[i].body, from, to);
     expanding_[i] = false;
@@ -112,8 +121,6 @@ class Builder {
   }
 
   void Sequence(const std::vector<GrammarNode>& children, int from, int to) {
-    for (const auto& c : children)
-      if (!CanSay(c)) return;
     if (children.empty()) {
       Arc(from, to, -1);
       return;
@@ -126,6 +133,30 @@ class Builder {
     }
   }
 
+  // A path cut short (by a reference left out, or by the arc limit) ends in
+  // a state from which the final one cannot be reached: such arcs only cost
+  // the decoder time, so they go.
+  void PruneDeadEnds() {
+    std::vector<std::vector<int>> into(static_cast<std::size_t>(out_.states));
+    for (const auto& a : out_.arcs) into[static_cast<std::size_t>(a.to)].push_back(a.from);
+    std::vector<bool> live(static_cast<std::size_t>(out_.states), false);
+    std::vector<int> todo{out_.final};
+    live[static_cast<std::size_t>(out_.final)] = true;
+    while (!todo.empty()) {
+      int s = todo.back();
+      todo.pop_back();
+      for (int f : into[static_cast<std::size_t>(s)])
+        if (!live[static_cast<std::size_t>(f)]) {
+          live[static_cast<std::size_t>(f)] = true;
+          todo.push_back(f);
+        }
+    }
+    std::erase_if(out_.arcs, [&](const SearchGraph::Arc& a) {
+      return !live[static_cast<std::size_t>(a.to)] || !live[static_cast<std::size_t>(a.from)];
+    });
+    if (!live[static_cast<std::size_t>(out_.start)]) out_.arcs.clear();
+  }
+
   const CompiledGrammar& g_;
   const PronounceFn& pronounce_;
   std::string prefix_;
@@ -134,7 +165,7 @@ class Builder {
   std::vector<bool> looked_;
   std::vector<std::vector<Phones>> prons_;
   std::vector<bool> expanding_;
-  std::vector<int> sayable_;  // per rule: -1 not judged, 0 no, 1 yes
+  std::vector<bool> sayable_;
   SearchGraph out_;
 };
 
