@@ -5,7 +5,7 @@ ASAN_BUILD ?= build-asan
 WERROR ?= $(if $(CI),ON,OFF)
 JOBS ?= $(shell nproc)
 
-.PHONY: deps build run test test-plain test-sanitize bench clean
+.PHONY: deps build run test test-plain test-sanitize test-fuzz fuzz bench clean
 
 deps:
 	bash scripts/setup-deps.sh
@@ -26,11 +26,20 @@ test-sanitize: deps
 	cmake --build $(ASAN_BUILD) -j $(JOBS)
 	ctest --test-dir $(ASAN_BUILD) --output-on-failure -j $(JOBS)
 
-test: test-plain test-sanitize
+# Every fuzz target briefly on its seed corpus: a regression is found in seconds.
+test-fuzz: deps
+	WERROR=$(WERROR) bash scripts/fuzz.sh 20
+
+# Longer fuzzing: make fuzz FUZZ_SECONDS=300
+FUZZ_SECONDS ?= 60
+fuzz: deps
+	WERROR=$(WERROR) bash scripts/fuzz.sh $(FUZZ_SECONDS)
+
+test: test-plain test-sanitize test-fuzz
 
 bench: build
 	$(BUILD)/bench/quorvel-bench
 	$(BUILD)/bench/quorvel-speech-bench
 
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD)
+	rm -rf $(BUILD) $(ASAN_BUILD) build-fuzz
