@@ -1,9 +1,17 @@
 // The recogniser measured on spoken catalogues: espeak-ng speaks the 50
-// phrases of a Japanese and an English catalogue at two rates with a little
-// noise, plus phrases in neither. Prints in-grammar accuracy (without and
-// with UNDEFINE), out-of-grammar rejection, decoding speed against real
-// time, and the time from the end of an utterance to the command file.
-//   quorvel-speech-bench [--reject ENTRY:PHONE:MORA ...] [--quick] [--verbose] [--coverage SHARE]
+// phrases of a Japanese and an English catalogue, and 25 sentences in
+// neither, under many conditions (voices, rates, pitches, rooms, microphones,
+// lines, noise). Conditions come in two parts that share no voice and no
+// perturbation: the development part, on which the recogniser's settings
+// are tuned, and the test part, which is only reported. Each condition is
+// heard in a fresh process (decoder state carries over between files).
+// Prints per condition: in-grammar accuracy without and with UNDEFINE, other
+// speech rejected; then totals per part, decoding speed and the time from
+// the end of speech to the command file.
+//
+//   quorvel-speech-bench [--part dev|test] [--language ja|en] [--jobs N]
+//                        [--reject-ja X] [--reject-en X] [--weighed FILE] [--quick]
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -13,6 +21,7 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -28,14 +37,14 @@ struct Utterance {
   std::string expected;  // UTF-8 entry name; empty: said outside the catalogue
 };
 
-bool gVerbose = false;
-double gCoverage = -1;
-
-struct Run {
-  std::vector<std::vector<std::string>> heard;
-  speech::SphinxStats stats;
-  std::vector<double> latencyMs;
+struct Settings {
+  double rejectJa = speech::SphinxOptions{}.rejectJapanese;
+  double rejectEn = speech::SphinxOptions{}.rejectEnglish;
+  bool quick = false;
+  std::string weighedFile;  // where children append every weighed utterance
+  std::string cache = "/tmp/quorvel-corpus-cache";
 };
+Settings gSettings;
 
 std::int64_t SteadyNs() {
   return std::chrono::duration_cast<std::chrono::nanoseconds>(
@@ -46,24 +55,23 @@ std::int64_t RealNs() {
              std::chrono::system_clock::now().time_since_epoch()).count();
 }
 
-void Put(const std::filesystem::path& path, const std::string& bytes) {
-  std::ofstream(path, std::ios::binary) << bytes;
-}
+struct Run {
+  std::vector<std::vector<std::string>> heard;
+  speech::SphinxStats stats;
+  std::vector<double> latencyMs;
+};
 
-using Reject = speech::FreeSounds;
-
-Run Hear(const std::string& catalogue, const std::vector<Utterance>& utterances, Reject reject,
-         bool realTime) {
+Run Hear(const std::string& catalogue, const std::vector<Utterance>& utterances, bool realTime) {
   auto dir = std::filesystem::temp_directory_path() / ("quorvel-speech-bench-" + std::to_string(getpid()));
   std::filesystem::create_directories(dir / "card/ADDON");
-  Put(dir / "Ninshiki.xml", catalogue);
-  Put(dir / "Quorvel.ini", "[REMOTE]\r\nREMOTE_DIR=card/\r\n");
-  Put(dir / "card/ADDON/REMOTE.LOG", "");
+  std::ofstream(dir / "Ninshiki.xml", std::ios::binary) << catalogue;
+  std::ofstream(dir / "Quorvel.ini", std::ios::binary) << "[REMOTE]\r\nREMOTE_DIR=card/\r\n";
+  std::ofstream(dir / "card/ADDON/REMOTE.LOG", std::ios::binary) << "";
 
   std::vector<std::int64_t> speechEndRealNs(utterances.size(), 0);
   speech::SphinxOptions options;
-  options.freeSounds = reject;
-  if (gCoverage >= 0) options.coverage = gCoverage;
+  options.rejectJapanese = gSettings.rejectJa;
+  options.rejectEnglish = gSettings.rejectEn;
   options.trace = std::getenv("QUORVEL_SPEECH_TRACE") != nullptr;
   for (const auto& u : utterances) options.audioFiles.push_back(u.audio);
   options.audioOptions.realTime = realTime;
@@ -90,43 +98,150 @@ Run Hear(const std::string& catalogue, const std::vector<Utterance>& utterances,
 }
 
 struct Language {
-  const char* name;
-  const char* voice;
+  const char* code;  // "ja" or "en"
   const std::vector<corpus::Phrase>* phrases;
   const std::vector<std::string>* others;
 };
+const Language kLanguages[] = {{"ja", &corpus::kJapanese, &corpus::kOtherJapanese},
+                               {"en", &corpus::kEnglish, &corpus::kOtherEnglish}};
 
-struct Score {
-  int right = 0, total = 0, rejected = 0, others = 0, silent = 0;
+// One condition's figures, as a child prints them for the parent.
+struct Figures {
+  int plainRight = 0, inGrammar = 0, undefRight = 0, rejected = 0, others = 0, split = 0;
+  double audioSeconds = 0, decodeSeconds = 0;
 };
 
+bool Names(const std::vector<corpus::Phrase>& phrases, const std::string& text) {
+  for (const auto& p : phrases)
+    if (p.name == text) return true;
+  return false;
+}
 
-Score Judge(const Run& run, const std::vector<Utterance>& utterances, const std::vector<corpus::Phrase>& phrases) {
-  Score s;
-  for (std::size_t i = 0; i < utterances.size(); ++i) {
+// Right: exactly one recognition, the expected one. Rejected: nothing heard
+// names an entry. A file with more than one recognition was split.
+void Judge(const Run& run, const std::vector<Utterance>& utterances, const std::vector<corpus::Phrase>& phrases,
+           int& right, int& rejected, int& split) {
+  for (std::size_t i = 0; i < utterances.size() && i < run.heard.size(); ++i) {
     const auto& heard = run.heard[i];
+    if (heard.size() > 1) ++split;
     if (!utterances[i].expected.empty()) {
-      ++s.total;
-      if (heard.size() == 1 && heard[0] == utterances[i].expected) ++s.right;
-      else if (gVerbose)
-        std::printf("    missed %s: heard %s\n", utterances[i].expected.c_str(),
-                    heard.empty() ? "nothing" : heard[0].c_str());
-      continue;
-    }
-    ++s.others;
-    if (heard.empty()) {
-      ++s.silent;
+      right += heard.size() == 1 && heard[0] == utterances[i].expected;
       continue;
     }
     bool named = false;
-    for (const auto& h : heard)
-      for (const auto& p : phrases) named = named || h == p.name;
-    if (!named) ++s.rejected;
+    for (const auto& h : heard) named = named || Names(phrases, h);
+    rejected += !named;
   }
-  return s;
+}
+
+// The utterances weighed against the free model, each with its file: for
+// tuning the thresholds on the development part.
+void AppendWeighed(const Run& run, const std::vector<Utterance>& utterances, const std::string& lang,
+                   const std::string& condition) {
+  if (gSettings.weighedFile.empty()) return;
+  std::ofstream out(gSettings.weighedFile, std::ios::app);
+  std::vector<long> ends;
+  long at = 0;
+  for (const auto& u : utterances)
+    ends.push_back(at += static_cast<long>(speech::kLeadInSamples + u.audio.size() + speech::kTrailerSamples));
+  for (const auto& w : run.stats.weighed) {
+    std::size_t file = static_cast<std::size_t>(std::lower_bound(ends.begin(), ends.end(), w.atSample) - ends.begin());
+    if (file >= utterances.size()) continue;
+    const std::string& expected = utterances[file].expected;
+    out << lang << '\t' << condition << '\t' << (expected.empty() ? "other" : "in") << '\t'
+        << (expected.empty() ? 0 : w.grammar == expected) << '\t' << w.margin << '\t' << w.difference << '\t'
+        << w.frames << '\t' << w.speechFrames << '\n';
+  }
+}
+
+Figures RunCondition(const Language& lang, const corpus::Condition& c) {
+  std::vector<Utterance> inGrammar, all;
+  const std::size_t step = gSettings.quick ? 5 : 1;
+  for (std::size_t i = 0; i < lang.phrases->size(); i += step) {
+    const auto& p = (*lang.phrases)[i];
+    inGrammar.push_back({corpus::Speak(p.reading, c, gSettings.cache), p.name});
+  }
+  all = inGrammar;
+  for (std::size_t i = 0; i < lang.others->size(); i += step)
+    all.push_back({corpus::Speak((*lang.others)[i], c, gSettings.cache), ""});
+  for (const auto& u : all)
+    if (u.audio.empty()) {
+      std::fprintf(stderr, "espeak-ng or sox failed for %s\n", c.name.c_str());
+      std::exit(1);
+    }
+  Figures f;
+  f.inGrammar = static_cast<int>(inGrammar.size());
+  f.others = static_cast<int>(all.size() - inGrammar.size());
+  int unused = 0;
+  Run plain = Hear(corpus::CatalogueOf(*lang.phrases, 100, 0), inGrammar, false);
+  Judge(plain, inGrammar, *lang.phrases, f.plainRight, unused, f.split);
+  Run undef = Hear(corpus::CatalogueOf(*lang.phrases, 100, 999), all, false);
+  Judge(undef, all, *lang.phrases, f.undefRight, f.rejected, f.split);
+  AppendWeighed(undef, all, lang.code, c.name);
+  f.audioSeconds = static_cast<double>(undef.stats.audioSamples) / speech::kSampleRate;
+  f.decodeSeconds = undef.stats.decodeSeconds;
+  return f;
 }
 
 double Percent(int a, int b) { return b ? 100.0 * a / b : 0; }
+
+// Runs this program for one condition and reads its figures back.
+struct Child {
+  FILE* pipe;
+  std::string lang, part, name;
+};
+
+std::string Self() {
+  char buf[4096];
+  ssize_t n = readlink("/proc/self/exe", buf, sizeof buf - 1);
+  return n > 0 ? std::string(buf, static_cast<std::size_t>(n)) : "quorvel-speech-bench";
+}
+
+bool ReadFigures(FILE* pipe, Figures& f) {
+  char line[512];
+  bool ok = false;
+  while (std::fgets(line, sizeof line, pipe))
+    ok = std::sscanf(line, "FIGURES %d %d %d %d %d %d %lf %lf", &f.plainRight, &f.inGrammar, &f.undefRight,
+                     &f.rejected, &f.others, &f.split, &f.audioSeconds, &f.decodeSeconds) == 8 || ok;
+  return pclose(pipe) == 0 && ok;
+}
+
+void PrintRow(const char* label, const Figures& f) {
+  std::printf("  %-34s %5.1f%% %5.1f%% %5.1f%% %6d %6.1fx\n", label, Percent(f.plainRight, f.inGrammar),
+              Percent(f.undefRight, f.inGrammar), Percent(f.rejected, f.others), f.split,
+              f.decodeSeconds > 0 ? f.audioSeconds / f.decodeSeconds : 0);
+}
+
+void Add(Figures& to, const Figures& f) {
+  to.plainRight += f.plainRight;
+  to.inGrammar += f.inGrammar;
+  to.undefRight += f.undefRight;
+  to.rejected += f.rejected;
+  to.others += f.others;
+  to.split += f.split;
+  to.audioSeconds += f.audioSeconds;
+  to.decodeSeconds += f.decodeSeconds;
+}
+
+// The time from the end of speech to the command file, with audio at
+// speaking speed, on development voices.
+void MeasureLatency() {
+  std::vector<double> latencies;
+  for (const Language& lang : kLanguages) {
+    corpus::Condition c = corpus::Conditions(lang.code, true)[0];
+    std::vector<Utterance> timed;
+    for (std::size_t i = 0; i < lang.phrases->size() && timed.size() < 10; i += 5)
+      timed.push_back({corpus::Speak((*lang.phrases)[i].reading, c, gSettings.cache), (*lang.phrases)[i].name});
+    Run live = Hear(corpus::CatalogueOf(*lang.phrases, 100, 999), timed, true);
+    latencies.insert(latencies.end(), live.latencyMs.begin(), live.latencyMs.end());
+  }
+  if (latencies.empty()) return;
+  std::sort(latencies.begin(), latencies.end());
+  std::printf("end of speech to command file (audio at speaking speed, %zu utterances): median %.0f ms, "
+              "95th percentile %.0f ms, max %.0f ms\n",
+              latencies.size(), latencies[latencies.size() / 2],
+              latencies[std::min(latencies.size() - 1, latencies.size() * 95 / 100)], latencies.back());
+}
 
 }  // namespace
 }  // namespace quorvel
@@ -137,73 +252,99 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "espeak-ng and sox are needed (make deps)\n");
     return 1;
   }
-  std::vector<Reject> rejects;
-  bool quick = false;
+  std::string onlyPart, onlyLanguage, childLang, childPart;
+  int childIndex = -1, jobs = 2;
+  bool latency = true;
   for (int i = 1; i < argc; ++i) {
-    if (!std::strcmp(argv[i], "--reject") && i + 1 < argc) {
-      Reject r{};
-      if (std::sscanf(argv[++i], "%lf:%lf:%lf", &r.entry, &r.phone, &r.mora) == 3) rejects.push_back(r);
+    std::string a = argv[i];
+    auto next = [&]() -> std::string { return i + 1 < argc ? argv[++i] : ""; };
+    if (a == "--part") onlyPart = next();
+    else if (a == "--language") onlyLanguage = next();
+    else if (a == "--jobs") jobs = std::max(1, std::atoi(next().c_str()));
+    else if (a == "--reject-ja") gSettings.rejectJa = std::atof(next().c_str());
+    else if (a == "--reject-en") gSettings.rejectEn = std::atof(next().c_str());
+    else if (a == "--weighed") gSettings.weighedFile = next();
+    else if (a == "--quick") gSettings.quick = true;
+    else if (a == "--no-latency") latency = false;
+    else if (a == "--child") {
+      childLang = next();
+      childPart = next();
+      childIndex = std::atoi(next().c_str());
     }
-    else if (!std::strcmp(argv[i], "--quick")) quick = true;
-    else if (!std::strcmp(argv[i], "--verbose")) gVerbose = true;
-    else if (!std::strcmp(argv[i], "--coverage") && i + 1 < argc) gCoverage = std::atof(argv[++i]);
   }
-  if (rejects.empty())
-    rejects.push_back(speech::SphinxOptions{}.freeSounds);
-  const int rates[] = {140, 190};
-  const Language languages[] = {{"Japanese", "ja", &corpus::kJapanese, &corpus::kOtherJapanese},
-                                {"English", "en-us", &corpus::kEnglish, &corpus::kOtherEnglish}};
-  std::vector<double> latencies;
-  const char* only = std::getenv("QUORVEL_BENCH_LANGUAGE");  // "Japanese" or "English"
-  for (const Language& lang : languages) {
-    if (only && std::strcmp(only, lang.name) != 0) continue;
-    std::vector<Utterance> inGrammar, all;
-    std::size_t step = quick ? 5 : 1;
-    for (int rate : rates) {
-      for (std::size_t i = 0; i < lang.phrases->size(); i += step) {
-        const auto& p = (*lang.phrases)[i];
-        inGrammar.push_back({corpus::Speak(p.reading, lang.voice, rate, 30), p.name});
-      }
-    }
-    all = inGrammar;
-    for (int rate : rates)
-      for (std::size_t i = 0; i < lang.others->size(); i += step)
-        all.push_back({corpus::Speak((*lang.others)[i], lang.voice, rate, 30), ""});
-    double audioSeconds = 0;
-    for (const auto& u : all) audioSeconds += static_cast<double>(u.audio.size()) / speech::kSampleRate;
-    std::printf("%s: %zu in-grammar and %zu other utterances, %.0f s of speech, rates %d and %d wpm, noise 30 dB below speech\n",
-                lang.name, inGrammar.size(), all.size() - inGrammar.size(), audioSeconds, rates[0], rates[1]);
+  if (const char* cache = std::getenv("QUORVEL_CORPUS_CACHE")) gSettings.cache = cache;
 
-    if (std::getenv("QUORVEL_BENCH_ONLY_PLAIN")) {
-      Run plain = Hear(corpus::CatalogueOf(*lang.phrases, 100, 0), inGrammar, rejects[0], false);
-      Judge(plain, inGrammar, *lang.phrases);
+  if (childIndex >= 0) {
+    for (const Language& lang : kLanguages) {
+      if (childLang != lang.code) continue;
+      auto conditions = corpus::Conditions(lang.code, childPart == "dev");
+      if (childIndex >= static_cast<int>(conditions.size())) return 2;
+      Figures f = RunCondition(lang, conditions[static_cast<std::size_t>(childIndex)]);
+      std::printf("FIGURES %d %d %d %d %d %d %f %f\n", f.plainRight, f.inGrammar, f.undefRight, f.rejected,
+                  f.others, f.split, f.audioSeconds, f.decodeSeconds);
+      return 0;
+    }
+    return 2;
+  }
+
+  // Every condition in a fresh process, jobs at a time, in a fixed order.
+  struct Task {
+    std::string lang, part, name;
+    int index;
+  };
+  std::vector<Task> tasks;
+  for (const Language& lang : kLanguages)
+    for (const char* part : {"dev", "test"}) {
+      if ((!onlyLanguage.empty() && onlyLanguage != lang.code) || (!onlyPart.empty() && onlyPart != part)) continue;
+      auto conditions = corpus::Conditions(lang.code, std::string(part) == "dev");
+      for (std::size_t i = 0; i < conditions.size(); ++i)
+        tasks.push_back({lang.code, part, conditions[i].name, static_cast<int>(i)});
+    }
+  std::vector<Figures> results(tasks.size());
+  std::vector<bool> ok(tasks.size(), false);
+  const std::string self = Self();
+  for (std::size_t start = 0; start < tasks.size(); start += static_cast<std::size_t>(jobs)) {
+    std::vector<FILE*> pipes;
+    for (std::size_t k = start; k < std::min(tasks.size(), start + static_cast<std::size_t>(jobs)); ++k) {
+      std::ostringstream cmd;
+      cmd << "'" << self << "' --child " << tasks[k].lang << " " << tasks[k].part << " " << tasks[k].index
+          << " --reject-ja " << gSettings.rejectJa << " --reject-en " << gSettings.rejectEn
+          << (gSettings.quick ? " --quick" : "")
+          << (gSettings.weighedFile.empty() ? "" : " --weighed '" + gSettings.weighedFile + "'");
+      pipes.push_back(popen(cmd.str().c_str(), "r"));
+    }
+    for (std::size_t k = 0; k < pipes.size(); ++k)
+      ok[start + k] = pipes[k] && ReadFigures(pipes[k], results[start + k]);
+  }
+
+  std::printf("rejection thresholds: Japanese %g, English %g (per frame)\n", gSettings.rejectJa, gSettings.rejectEn);
+  std::printf("  %-34s %6s %6s %6s %6s %7s\n", "condition", "plain", "UNDEF", "reject", "split", "speed");
+  std::string current;
+  Figures total;
+  auto flush = [&] {
+    if (current.empty()) return;
+    PrintRow(("all of " + current).c_str(), total);
+    total = Figures{};
+  };
+  for (std::size_t k = 0; k < tasks.size(); ++k) {
+    std::string group = tasks[k].lang + " " + tasks[k].part;
+    if (group != current) {
+      flush();
+      current = group;
+      std::printf("%s (%s)\n", tasks[k].lang == "ja" ? "Japanese" : "English",
+                  tasks[k].part == "dev" ? "development: tuned on" : "test: not tuned on");
+    }
+    if (!ok[k]) {
+      std::printf("  %-34s failed\n", tasks[k].name.c_str());
       continue;
     }
-    Run plain = Hear(corpus::CatalogueOf(*lang.phrases, 100, 0), inGrammar, rejects[0], false);
-    Score p = Judge(plain, inGrammar, *lang.phrases);
-    double rt = static_cast<double>(plain.stats.audioSamples) / speech::kSampleRate / plain.stats.decodeSeconds;
-    std::printf("  grammar only:        %d/%d right (%.1f%%), decoding %.1fx faster than real time\n", p.right,
-                p.total, Percent(p.right, p.total), rt);
-    for (Reject reject : rejects) {
-      Run withUndefine = Hear(corpus::CatalogueOf(*lang.phrases, 100, 999), all, reject, false);
-      Score u = Judge(withUndefine, all, *lang.phrases);
-      double rt2 = static_cast<double>(withUndefine.stats.audioSamples) / speech::kSampleRate /
-                   withUndefine.stats.decodeSeconds;
-      std::printf("  with UNDEFINE (free sounds %g:%g:%g): %d/%d right (%.1f%%), %d/%d others rejected (%.1f%%, %d unheard), "
-                  "decoding %.1fx faster than real time\n",
-                  reject.entry, reject.phone, reject.mora, u.right, u.total, Percent(u.right, u.total), u.rejected, u.others,
-                  Percent(u.rejected, u.others), u.silent, rt2);
-    }
-    std::vector<Utterance> timed(inGrammar.begin(), inGrammar.begin() + std::min<std::size_t>(8, inGrammar.size()));
-    Run live = Hear(corpus::CatalogueOf(*lang.phrases, 100, 999), timed, rejects[0], true);
-    latencies.insert(latencies.end(), live.latencyMs.begin(), live.latencyMs.end());
+    PrintRow(tasks[k].name.c_str(), results[k]);
+    Add(total, results[k]);
   }
-  if (!latencies.empty()) {
-    std::sort(latencies.begin(), latencies.end());
-    double sum = 0;
-    for (double l : latencies) sum += l;
-    std::printf("end of speech to command file (real-time audio, %zu utterances): median %.0f ms, mean %.0f ms, max %.0f ms\n",
-                latencies.size(), latencies[latencies.size() / 2], sum / latencies.size(), latencies.back());
-  }
+  flush();
+  std::printf("plain: in-grammar right without UNDEFINE; UNDEF: in-grammar right with UNDEFINE; reject: other "
+              "speech rejected with UNDEFINE; split: files heard as more than one recognition; speed: decoding "
+              "with rejection against real time, one core\n");
+  if (latency) MeasureLatency();
   return 0;
 }

@@ -11,7 +11,7 @@ packages=(
   libpugixml-dev
   libpocketsphinx-dev libsphinxbase-dev pocketsphinx-en-us
   libpulse-dev libespeak-ng-dev
-  espeak-ng sox
+  espeak-ng sox pulseaudio pulseaudio-utils
   clang-14 libclang-rt-14-dev
 )
 missing=()

@@ -146,10 +146,15 @@ TEST(SearchGraphTest, LeavesOutWhatCannotBeSaid) {
     EXPECT_LT(a.to, graph.states);
   }
   EXPECT_EQ(DisplayOf("<s> q0_3 <sil> q0_2 q0_4 </s>", g, "q0_"), "3 plus 4");
-  EXPECT_FALSE(IsFreePhones("q0_2 q0_3"));
-  SearchGraph rejecting = WithFreePhones(graph, FreeSounds{});
-  EXPECT_GT(rejecting.tokens.size(), graph.tokens.size());
-  EXPECT_TRUE(IsFreePhones(rejecting.tokens.back().name));
+  // Where a hypothesis stands: 3 alone is no phrase, "3 plus 4" and "3 4"
+  // are, and nothing continues them.
+  EXPECT_EQ(EndOfPhrase(graph, "q0_3"), PhraseEnd::Incomplete);
+  EXPECT_EQ(EndOfPhrase(graph, "<sil> q0_3(2) q0_2 q0_4 </s>"), PhraseEnd::Complete);
+  EXPECT_EQ(EndOfPhrase(graph, "q0_3 q0_4"), PhraseEnd::Complete);
+  EXPECT_EQ(EndOfPhrase(graph, "q0_0 q0_0"), PhraseEnd::Incomplete);
+  SearchGraph morae = MoraLoop("qm_");
+  EXPECT_GT(morae.tokens.size(), 60u);
+  EXPECT_EQ(EndOfPhrase(morae, "qm_1 qm_2"), PhraseEnd::Continuable);
 
   // Rules that each refer to the next one twice: a billion paths, built
   // only up to the arc limit, and what was cut short is left out.

@@ -3,7 +3,9 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
+#include <functional>
 #include <random>
 
 #include <unistd.h>
@@ -106,27 +108,137 @@ std::string Quote(const std::string& s) {
 
 std::vector<std::int16_t> Speak(const std::string& text, const std::string& voice, int wpm,
                                 double noiseDb) {
+  return Speak(text, Condition{"", voice, wpm, 50, "", noiseDb, Condition::White});
+}
+
+std::vector<Condition> Conditions(const std::string& language, bool development) {
+  using N = Condition::Noise;
+  const std::string ja = "ja", en = "en-us";
+  // Voices, rates, pitches and perturbations differ between the two parts.
+  if (language == "ja" && development)
+    return {{"m1 140", ja + "+m1", 140, 50, "", 35, N::White},
+            {"f1 175 high", ja + "+f1", 175, 70, "", 30, N::White},
+            {"m3 fast, tempo 1.1", ja + "+m3", 190, 40, "tempo 1.1", 30, N::White},
+            {"f3 reverb", ja + "+f3", 150, 60, "reverb 40 50 60", 35, N::White},
+            {"klatt cheap mic", ja + "+klatt", 160, 50, "sinc 200-5000 gain -6", 30, N::White},
+            {"Andy pink 20 dB", ja + "+Andy", 165, 45, "", 20, N::Pink},
+            {"m5 pitch +300", ja + "+m5", 155, 50, "pitch 300", 30, N::White},
+            {"f4 babble 18 dB", ja + "+f4", 160, 55, "", 18, N::Babble}};
+  if (language == "ja")
+    return {{"m2 130", ja + "+m2", 130, 45, "", 35, N::White},
+            {"f2 185 low", ja + "+f2", 185, 35, "", 30, N::White},
+            {"m4 telephone", ja + "+m4", 160, 50, "sinc 300-3400 gain -3", 30, N::White},
+            {"f5 slow, tempo 0.9", ja + "+f5", 145, 60, "tempo 0.9", 30, N::White},
+            {"klatt2 reverb", ja + "+klatt2", 170, 50, "reverb 60 40 80", 35, N::White},
+            {"Annie pink 12 dB", ja + "+Annie", 160, 55, "", 12, N::Pink},
+            {"m7 pitch -250", ja + "+m7", 165, 50, "pitch -250", 30, N::White},
+            {"quiet mic", ja + "+m6", 160, 50, "gain -20", 30, N::White}};
+  if (development)
+    return {{"en-us m1 140", en + "+m1", 140, 50, "", 35, N::White},
+            {"en-us f1 175 high", en + "+f1", 175, 70, "", 30, N::White},
+            {"en-gb m3 tempo 1.1", "en-gb+m3", 180, 45, "tempo 1.1", 30, N::White},
+            {"en-us f3 reverb", en + "+f3", 150, 60, "reverb 40 50 60", 35, N::White},
+            {"en-us klatt cheap mic", en + "+klatt", 160, 50, "sinc 200-5000 gain -6", 30, N::White},
+            {"en-gb-x-rp pink 20 dB", "en-gb-x-rp+Andy", 165, 45, "", 20, N::Pink},
+            {"en-us m5 pitch +300", en + "+m5", 155, 50, "pitch 300", 30, N::White},
+            {"en-029 babble 18 dB", "en-029+f4", 160, 55, "", 18, N::Babble}};
+  return {{"en-us m2 130", en + "+m2", 130, 45, "", 35, N::White},
+          {"en-us-nyc f2 185 low", "en-us-nyc+f2", 185, 35, "", 30, N::White},
+          {"en-us m4 telephone", en + "+m4", 160, 50, "sinc 300-3400 gain -3", 30, N::White},
+          {"en-gb f5 tempo 0.9", "en-gb+f5", 145, 60, "tempo 0.9", 30, N::White},
+          {"en-gb-scotland klatt2 reverb", "en-gb-scotland+klatt2", 170, 50, "reverb 60 40 80", 35, N::White},
+          {"en-us Annie pink 12 dB", en + "+Annie", 160, 55, "", 12, N::Pink},
+          {"en-us m7 pitch -250", en + "+m7", 165, 50, "pitch -250", 30, N::White},
+          {"en-us quiet mic", en + "+m6", 160, 50, "gain -20", 30, N::White}};
+}
+
+namespace {
+
+double Rms(const std::vector<std::int16_t>& s) {
+  double power = 0;
+  for (auto v : s) power += static_cast<double>(v) * v;
+  return s.empty() ? 0 : std::sqrt(power / static_cast<double>(s.size()));
+}
+
+// Noise of the condition's kind, as long as the speech.
+std::vector<double> Noise(const Condition& c, std::size_t length, unsigned seed) {
+  std::mt19937 rng(seed);
+  std::normal_distribution<double> white(0.0, 1.0);
+  std::vector<double> out(length);
+  if (c.noise == Condition::Babble) {
+    // Several other voices talking at once, from the other language's
+    // sentences, each starting somewhere else.
+    const char* talk[] = {"the weather is nice today and the train leaves at noon",
+                          "でんしゃにのりたい やまのぼりにいこう すしがたべたい",
+                          "my brother plays football and the museum opens at nine",
+                          "あしたはあめです としょかんはどこ ゆきがふっている"};
+    const char* voices[] = {"en-us+m2", "ja+f1", "en-gb+f3", "ja+m4"};
+    for (int v = 0; v < 4; ++v) {
+      auto other = Speak(talk[v], voices[v], 170, 60);
+      if (other.empty()) continue;
+      std::size_t offset = (seed + static_cast<unsigned>(v) * 7919u) % other.size();
+      for (std::size_t i = 0; i < length; ++i) out[i] += other[(i + offset) % other.size()];
+    }
+    return out;
+  }
+  // Pink noise by Paul Kellet's filter of white noise.
+  double b0 = 0, b1 = 0, b2 = 0, b3 = 0, b4 = 0, b5 = 0, b6 = 0;
+  for (auto& v : out) {
+    double w = white(rng);
+    if (c.noise == Condition::White) {
+      v = w;
+      continue;
+    }
+    b0 = 0.99886 * b0 + w * 0.0555179;
+    b1 = 0.99332 * b1 + w * 0.0750759;
+    b2 = 0.96900 * b2 + w * 0.1538520;
+    b3 = 0.86650 * b3 + w * 0.3104856;
+    b4 = 0.55000 * b4 + w * 0.5329522;
+    b5 = -0.7616 * b5 - w * 0.0168980;
+    v = b0 + b1 + b2 + b3 + b4 + b5 + b6 + w * 0.5362;
+    b6 = w * 0.115926;
+  }
+  return out;
+}
+
+}  // namespace
+
+std::vector<std::int16_t> Speak(const std::string& text, const Condition& c, const std::string& cacheDir) {
+  std::string key = text + "|" + c.voice + "|" + std::to_string(c.wpm) + "|" + std::to_string(c.pitch) + "|" +
+                    c.sox + "|" + std::to_string(c.noiseSnrDb) + "|" + std::to_string(static_cast<int>(c.noise));
+  const std::string cached =
+      cacheDir.empty() ? "" : cacheDir + "/" + std::to_string(std::hash<std::string>{}(key)) + ".wav";
+  std::vector<std::int16_t> samples;
+  std::string error;
+  if (!cached.empty() && speech::LoadWav(cached, samples, error)) return samples;
+
   char tmpl[] = "/tmp/quorvel-speak-XXXXXX";
   if (!mkdtemp(tmpl)) return {};
   std::string dir = tmpl, raw = dir + "/raw.wav", out = dir + "/out.wav";
-  std::string cmd = "espeak-ng -v " + Quote(voice) + " -s " + std::to_string(wpm) + " -w " + Quote(raw) +
-                    " " + Quote(text) + " >/dev/null 2>&1 && sox " + Quote(raw) + " -r 16000 -c 1 -b 16 " +
-                    Quote(out) + " silence 1 0.02 0.5% reverse silence 1 0.02 0.5% reverse >/dev/null 2>&1";
-  std::vector<std::int16_t> samples;
-  std::string error;
+  std::string cmd = "espeak-ng -v " + Quote(c.voice) + " -s " + std::to_string(c.wpm) + " -p " +
+                    std::to_string(c.pitch) + " -w " + Quote(raw) + " " + Quote(text) +
+                    " >/dev/null 2>&1 && sox " + Quote(raw) + " -r 16000 -c 1 -b 16 " + Quote(out) +
+                    " silence 1 0.02 0.5% reverse silence 1 0.02 0.5% reverse " + c.sox +
+                    " >/dev/null 2>&1";
   if (std::system(cmd.c_str()) == 0) speech::LoadWav(out, samples, error);
   std::remove(raw.c_str());
   std::remove(out.c_str());
   rmdir(dir.c_str());
   if (samples.empty()) return samples;
-  double power = 0;
-  for (auto s : samples) power += static_cast<double>(s) * s;
-  double rms = std::sqrt(power / static_cast<double>(samples.size()));
-  double sigma = rms * std::pow(10.0, -noiseDb / 20.0);
-  std::mt19937 rng(static_cast<unsigned>(text.size() * 7919 + static_cast<unsigned>(wpm)));
-  std::normal_distribution<double> noise(0.0, sigma);
-  for (auto& s : samples)
-    s = static_cast<std::int16_t>(std::clamp(static_cast<double>(s) + noise(rng), -32768.0, 32767.0));
+  const auto seed = static_cast<unsigned>(std::hash<std::string>{}(key));
+  std::vector<double> noise = Noise(c, samples.size(), seed);
+  double scale = Rms(samples) * std::pow(10.0, -c.noiseSnrDb / 20.0);
+  double noiseRms = 0;
+  for (double v : noise) noiseRms += v * v;
+  noiseRms = std::sqrt(noiseRms / static_cast<double>(noise.size()));
+  if (noiseRms > 0) scale /= noiseRms;
+  for (std::size_t i = 0; i < samples.size(); ++i)
+    samples[i] = static_cast<std::int16_t>(std::clamp(samples[i] + noise[i] * scale, -32768.0, 32767.0));
+  if (!cached.empty()) {
+    std::filesystem::create_directories(cacheDir);
+    WriteWav(cached + ".tmp", samples);
+    std::rename((cached + ".tmp").c_str(), cached.c_str());
+  }
   return samples;
 }
 

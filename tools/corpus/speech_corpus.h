@@ -22,6 +22,28 @@ extern const std::vector<std::string> kOtherEnglish;
 // firstVoice on, and an UNDEFINE entry with voice undefinedVoice unless 0.
 std::string CatalogueOf(const std::vector<Phrase>& phrases, int firstVoice, int undefinedVoice);
 
+// How a recording is made: which espeak-ng voice (with its variant) speaks,
+// how fast and how high, and what the room, the microphone or the line do to
+// it afterwards.
+struct Condition {
+  std::string name;     // short, for the tables
+  std::string voice;    // espeak-ng voice, e.g. "ja+f2", "en-gb-x-rp+klatt"
+  int wpm = 160;        // speaking rate
+  int pitch = 50;       // espeak-ng pitch, 0 to 99
+  std::string sox;      // sox effects after the voice (tempo, pitch, reverb, band-pass, gain)
+  double noiseSnrDb = 40;  // added noise this far below the speech
+  enum Noise { White, Pink, Babble } noise = White;
+};
+
+// Conditions of one language ("ja" or "en") for tuning (development) or for
+// reporting only (test): the two share no voice and no perturbation setting.
+std::vector<Condition> Conditions(const std::string& language, bool development);
+
+// The text spoken under a condition, 16 kHz mono; cached by text and
+// condition under cacheDir when it is not empty. Empty when a tool failed.
+std::vector<std::int16_t> Speak(const std::string& text, const Condition& condition,
+                                const std::string& cacheDir = "");
+
 // espeak-ng (voice "ja" or "en-us", words per minute) through sox to 16 kHz
 // mono with leading and trailing quiet trimmed, plus noise at the given
 // level below full scale (e.g. 40 dB). Empty when a tool is missing.

@@ -13,7 +13,7 @@ namespace quorvel::speech {
 namespace {
 
 constexpr std::size_t kLeadIn = kLeadInSamples;
-constexpr std::size_t kTrailer = kSampleRate;      // and after it
+constexpr std::size_t kTrailer = kTrailerSamples;
 
 std::uint32_t U32(const std::string& b, std::size_t at) {
   return static_cast<std::uint32_t>(static_cast<unsigned char>(b[at])) |
@@ -143,7 +143,7 @@ std::shared_ptr<PulseInput> PulseInput::Open(std::string& error) {
   pa_sample_spec spec{PA_SAMPLE_S16LE, kSampleRate, 1};
   pa_buffer_attr attr{};
   attr.maxlength = static_cast<std::uint32_t>(-1);
-  attr.fragsize = kSampleRate / 10 * 2;  // 100 ms: short waits, prompt cancelling
+  attr.fragsize = kSampleRate / 20 * 2;  // 50 ms, as the recogniser reads: short waits, prompt cancelling
   int err = 0;
   pa_simple* s = pa_simple_new(nullptr, "Quorvel", PA_STREAM_RECORD, nullptr, "speech recognition",
                                &spec, nullptr, &attr, &err);

@@ -11,8 +11,9 @@
 namespace quorvel::speech {
 
 constexpr int kSampleRate = 16000;
-// Quiet heard before each WAV file, in samples.
+// Quiet heard before and after each WAV file, in samples.
 constexpr std::size_t kLeadInSamples = kSampleRate / 2;
+constexpr std::size_t kTrailerSamples = kSampleRate;
 
 // A WAV file's PCM as 16 kHz mono: channels are mixed, other rates
 // resampled. False with a reason for anything else.

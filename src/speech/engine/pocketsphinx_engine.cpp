@@ -12,6 +12,7 @@
 #include <pocketsphinx.h>
 #include <sphinxbase/err.h>
 #include <sphinxbase/fsg_model.h>
+#include <sphinxbase/ngram_model.h>
 
 #include "speech/engine/event_queue.h"
 #include "speech/grammar/search_graph.h"
@@ -23,7 +24,6 @@ namespace {
 constexpr std::size_t kChunk = kSampleRate / 20;  // 50 ms per read
 const char kCatalogueSearch[] = "catalogue";
 constexpr std::chrono::milliseconds kSettle{200};
-const char kRejectingSearch[] = "catalogue-or-other";
 
 double ThreadSeconds() {
   timespec ts{};
@@ -31,36 +31,54 @@ double ThreadSeconds() {
   return static_cast<double>(ts.tv_sec) + static_cast<double>(ts.tv_nsec) * 1e-9;
 }
 
+// What a decoder is for: the catalogue grammar, the free model of other
+// speech it is weighed against, or dictation.
+enum class DecoderKind { Grammar, Free, Dictation };
+
+const char kFreeEnglish[] = "free-english";
+const char kFreeJapanese[] = "free-japanese";
+const char kMoraPrefix[] = "qm_";
+const char kPhonePrefix[] = "qp_";
+const char* const kEnglishPhones[] = {
+    "AA", "AE", "AH", "AO", "AW", "AY", "B", "CH", "D", "DH", "EH", "ER", "EY",
+    "F", "G", "HH", "IH", "IY", "JH", "K", "L", "M", "N", "NG", "OW", "OY", "P",
+    "R", "S", "SH", "T", "TH", "UH", "UW", "V", "W", "Y", "Z", "ZH"};
+
+bool SetGraphSearch(ps_decoder_t* ps, const char* name, const SearchGraph& graph);
+
 // One PocketSphinx decoder and the utterance it is in.
 class Decoder {
  public:
-  static std::unique_ptr<Decoder> Create(const SphinxOptions& o, bool languageModel) {
+  static std::unique_ptr<Decoder> Create(const SphinxOptions& o, DecoderKind kind) {
     std::string hmm = o.modelDir + "/en-us";
     std::string dict = o.modelDir + "/cmudict-en-us.dict";
     std::string lm = o.modelDir + "/en-us.lm.bin";
     std::string post = std::to_string(o.endSilenceFrames);
-    cmd_ln_t* config =
-        languageModel
-            ? cmd_ln_init(nullptr, ps_args(), TRUE, "-hmm", hmm.c_str(), "-dict", dict.c_str(),
-                          "-lm", lm.c_str(), "-vad_postspeech", post.c_str(), "-dither", "yes",
-                          "-seed", "1", "-logfn", "/dev/null", nullptr)
-            : cmd_ln_init(nullptr, ps_args(), TRUE, "-hmm", hmm.c_str(), "-dict", dict.c_str(),
-                          "-vad_postspeech", post.c_str(), "-dither", "yes", "-seed", "1",
-                          "-logfn", "/dev/null", nullptr);
+    std::vector<const char*> args = {"-hmm", hmm.c_str(), "-dict", dict.c_str(),
+                                     "-vad_postspeech", post.c_str(), "-dither", "yes",
+                                     "-seed", "1", "-logfn", "/dev/null"};
+    // The grammar and the free model score every senone in every frame, so
+    // their acoustic scores are normalised alike and can be compared.
+    if (kind != DecoderKind::Dictation) args.insert(args.end(), {"-compallsen", "yes"});
+    if (kind == DecoderKind::Dictation) args.insert(args.end(), {"-lm", lm.c_str()});
+    cmd_ln_t* config = cmd_ln_parse_r(nullptr, ps_args(), static_cast<int>(args.size()),
+                                      const_cast<char**>(args.data()), TRUE);
     if (!config) return nullptr;
     ps_decoder_t* ps = ps_init(config);
     cmd_ln_free_r(config);
     if (!ps) return nullptr;
     auto d = std::unique_ptr<Decoder>(new Decoder);
     d->ps = ps;
+    if (kind == DecoderKind::Free && !d->SetFreeModels(o)) return nullptr;
     return d;
   }
   ~Decoder() { ps_free(ps); }
 
   struct Hypothesis {
     std::string text;
-    int wordFrames = 0; // frames inside words, not silence or noise
+    int wordFrames = 0;  // frames inside words, not silence or noise
     int frames = 0;
+    double acoustic = 0;  // acoustic log-likelihood of the best path (decoder units)
   };
 
   bool Start() {
@@ -82,7 +100,10 @@ class Decoder {
     for (ps_seg_t* seg = ps_seg_iter(ps); seg; seg = ps_seg_next(seg)) {
       const char* word = ps_seg_word(seg);
       int sf = 0, ef = 0;
+      std::int32_t ascr = 0, lscr = 0, lback = 0;
       ps_seg_frames(seg, &sf, &ef);
+      ps_seg_prob(seg, &ascr, &lscr, &lback);
+      h.acoustic += ascr;
       if (word && word[0] != '<' && word[0] != '[' && std::strcmp(word, "(NULL)") != 0)
         h.wordFrames += ef - sf + 1;
     }
@@ -91,6 +112,43 @@ class Decoder {
   void Abort() {
     if (open) ps_end_utt(ps);
     open = false;
+  }
+  // The best words so far, mid-utterance.
+  std::string Partial() {
+    std::int32_t score = 0;
+    const char* hyp = open ? ps_get_hyp(ps, &score) : nullptr;
+    return hyp ? hyp : "";
+  }
+
+  // The models of speech outside the catalogue: English as a loop of the
+  // model's phones following one another as its phone language model
+  // counts them, Japanese as a loop of kana morae.
+  bool SetFreeModels(const SphinxOptions& o) {
+    SearchGraph english = EnglishPhoneLoop(o.modelDir + "/en-us-phone.lm.bin");
+    SearchGraph japanese = MoraLoop(kMoraPrefix);
+    for (const SearchGraph* g : {&english, &japanese})
+      for (const auto& t : g->tokens) ps_add_word(ps, t.name.c_str(), t.pronunciations[0].c_str(), FALSE);
+    return !english.empty && SetGraphSearch(ps, kFreeEnglish, english) &&
+           SetGraphSearch(ps, kFreeJapanese, japanese);
+  }
+
+  // The phone bigrams of the phone language model as a loop; an empty
+  // graph when the model cannot be read.
+  SearchGraph EnglishPhoneLoop(const std::string& path) {
+    logmath_t* lmath = ps_get_logmath(ps);
+    ngram_model_t* lm = ngram_model_read(nullptr, path.c_str(), NGRAM_AUTO, lmath);
+    if (!lm) return {};
+    std::vector<std::string> phones;
+    for (const char* p : kEnglishPhones)
+      if (ngram_wid(lm, p) != ngram_unknown_wid(lm)) phones.emplace_back(p);
+    auto follow = [&](const std::string& before, const std::string& phone) {
+      std::int32_t used = 0;
+      const std::string b = before.empty() ? "<s>" : before, w = phone.empty() ? "</s>" : phone;
+      return logmath_exp(lmath, ngram_bg_score(lm, ngram_wid(lm, w.c_str()), ngram_wid(lm, b.c_str()), &used));
+    };
+    SearchGraph loop = PhoneLoop(kPhonePrefix, phones, follow);
+    ngram_model_free(lm);
+    return loop;
   }
 
   ps_decoder_t* ps = nullptr;
@@ -101,24 +159,24 @@ class Decoder {
 // not load the models again.
 struct DecoderPool {
   std::mutex mutex;
-  std::vector<std::unique_ptr<Decoder>> grammar, dictation;
-  std::unique_ptr<Decoder> Take(const SphinxOptions& o, bool lm) {
+  std::vector<std::unique_ptr<Decoder>> idle[3];
+  std::unique_ptr<Decoder> Take(const SphinxOptions& o, DecoderKind kind) {
     {
       std::lock_guard lock(mutex);
-      auto& list = lm ? dictation : grammar;
+      auto& list = idle[static_cast<int>(kind)];
       if (!list.empty()) {
         auto d = std::move(list.back());
         list.pop_back();
         return d;
       }
     }
-    return Decoder::Create(o, lm);
+    return Decoder::Create(o, kind);
   }
-  void Give(std::unique_ptr<Decoder> d, bool lm) {
+  void Give(std::unique_ptr<Decoder> d, DecoderKind kind) {
     if (!d) return;
     d->Abort();
     std::lock_guard lock(mutex);
-    (lm ? dictation : grammar).push_back(std::move(d));
+    idle[static_cast<int>(kind)].push_back(std::move(d));
   }
 };
 
@@ -186,8 +244,9 @@ class SphinxRecognizer {
     }
     wake_.notify_all();
     if (worker_.joinable()) worker_.join();
-    shared_->pool.Give(std::move(grammarDecoder_), false);
-    shared_->pool.Give(std::move(dictationDecoder_), true);
+    shared_->pool.Give(std::move(grammarDecoder_), DecoderKind::Grammar);
+    shared_->pool.Give(std::move(freeDecoder_), DecoderKind::Free);
+    shared_->pool.Give(std::move(dictationDecoder_), DecoderKind::Dictation);
   }
 
   HResult SetInput(std::shared_ptr<AudioInput> input) {
@@ -208,8 +267,10 @@ class SphinxRecognizer {
 
   HResult LoadDictation() {
     std::lock_guard lock(mutex_);
-    if (!dictationDecoder_) dictationDecoder_ = shared_->pool.Take(shared_->options, true);
-    return dictationDecoder_ ? kOk : kFail;
+    if (!dictationDecoder_) dictationDecoder_ = shared_->pool.Take(shared_->options, DecoderKind::Dictation);
+    // Beside the grammar, dictation means other speech is to be told apart.
+    if (!freeDecoder_) freeDecoder_ = shared_->pool.Take(shared_->options, DecoderKind::Free);
+    return dictationDecoder_ && freeDecoder_ ? kOk : kFail;
   }
   HResult LoadCmdFromFile(const std::string& path) {
     auto compiled = std::make_shared<CompiledGrammar>();
@@ -217,28 +278,26 @@ class SphinxRecognizer {
     if (Failed(r)) return r;
     auto lexicon = shared_->GetLexicon();
     std::string prefix = "q" + std::to_string(gLoadCounter++) + "_";
-    SearchGraph graph = BuildSearchGraph(
+    auto graph = std::make_shared<SearchGraph>(BuildSearchGraph(
         *compiled,
         [&](const std::string& lexical) { return Pronounce(lexical, *lexicon, EspeakPhones); },
-        prefix);
-    SearchGraph rejecting = WithFreePhones(graph, shared_->options.freeSounds);
+        prefix));
     std::lock_guard lock(mutex_);
     AbortUtterance();
     ps_decoder_t* ps = grammarDecoder_->ps;
-    for (const auto& t : rejecting.tokens)
+    for (const auto& t : graph->tokens)
       for (std::size_t v = 0; v < t.pronunciations.size(); ++v) {
-        if (t.word < 0 && ps_lookup_word(ps, t.name.c_str())) continue;  // free phones stay
         std::string name = v == 0 ? t.name : t.name + "(" + std::to_string(v + 1) + ")";
         ps_add_word(ps, name.c_str(), t.pronunciations[v].c_str(), FALSE);
       }
     grammarReady_ = false;
-    if (!graph.empty) {
-      if (!SetGraphSearch(ps, kCatalogueSearch, graph) ||
-          !SetGraphSearch(ps, kRejectingSearch, rejecting))
-        return kFail;
+    if (!graph->empty) {
+      if (!SetGraphSearch(ps, kCatalogueSearch, *graph)) return kFail;
       grammarReady_ = true;
     }
     grammar_ = compiled;
+    graph_ = graph;
+    japanese_ = IsJapanese(*compiled);
     lastChange_ = std::chrono::steady_clock::now();
     prefix_ = prefix;
     wake_.notify_all();
@@ -269,50 +328,109 @@ class SphinxRecognizer {
   bool UsesDictation() const { return dictationActive_ && dictationDecoder_; }
   Decoder* Primary() const { return UsesGrammar() ? grammarDecoder_.get() : dictationDecoder_.get(); }
 
+  bool Rejecting() const { return UsesGrammar() && UsesDictation() && freeDecoder_; }
+
   void AbortUtterance() {
     grammarDecoder_->Abort();
+    if (freeDecoder_) freeDecoder_->Abort();
     if (dictationDecoder_) dictationDecoder_->Abort();
+    utterance_.clear();
     speechSeen_ = false;
+    heldSamples_ = 0;
+  }
+
+  // A catalogue is Japanese when most of its readings are written in kana.
+  static bool IsJapanese(const CompiledGrammar& g) {
+    std::size_t kana = 0;
+    for (const auto& w : g.words)
+      if (w.lexical.find("\xE3\x81") != std::string::npos || w.lexical.find("\xE3\x82") != std::string::npos ||
+          w.lexical.find("\xE3\x83") != std::string::npos)
+        ++kana;
+    return kana * 2 > g.words.size();
+  }
+
+  // Whether what the grammar has heard so far is a whole phrase that no
+  // longer phrase continues: then a short quiet ends the utterance.
+  bool PhraseComplete() {
+    if (!UsesGrammar() || !graph_) return false;
+    return EndOfPhrase(*graph_, grammarDecoder_->Partial()) == PhraseEnd::Complete;
   }
 
   void Feed(const std::int16_t* s, std::size_t n) {
     double t0 = ThreadSeconds();
-    bool g = UsesGrammar(), d = UsesDictation();
-    if (g && !grammarDecoder_->open)
-      ps_set_search(grammarDecoder_->ps, d ? kRejectingSearch : kCatalogueSearch);
-    if (g) grammarDecoder_->Start();
-    if (d) dictationDecoder_->Start();
-    if (g) grammarDecoder_->Process(s, n);
-    if (d) dictationDecoder_->Process(s, n);
-    bool inSpeech = Primary()->InSpeech();
-    if (inSpeech) speechSeen_ = true;
-    else if (speechSeen_) FinishUtterance();
+    // Beside the grammar, dictation only says what other speech was: it
+    // hears the utterance afterwards, and only when it was other speech.
+    bool g = UsesGrammar(), f = Rejecting(), d = UsesDictation() && !f;
+    if (f) KeepUtteranceAudio(s, n);
+    if (g && !grammarDecoder_->open) ps_set_search(grammarDecoder_->ps, kCatalogueSearch);
+    if (f && !freeDecoder_->open) ps_set_search(freeDecoder_->ps, japanese_ ? kFreeJapanese : kFreeEnglish);
+    for (Decoder* dec : {g ? grammarDecoder_.get() : nullptr, f ? freeDecoder_.get() : nullptr,
+                         d ? dictationDecoder_.get() : nullptr}) {
+      if (!dec) continue;
+      dec->Start();
+      dec->Process(s, n);
+    }
+    // The decoders' voice detection says quiet after endSilenceFrames. A
+    // whole phrase ends there; anything else is held a while longer, so a
+    // pause inside a phrase does not cut it in two.
+    if (Primary()->InSpeech()) {
+      speechSeen_ = true;
+      heldSamples_ = 0;
+    } else if (speechSeen_) {
+      heldSamples_ += static_cast<long>(n);
+      const long hold = (shared_->options.holdFrames - shared_->options.endSilenceFrames) * kSampleRate / 100;
+      if (heldSamples_ >= hold || PhraseComplete()) FinishUtterance();
+    }
     std::lock_guard lock(shared_->mutex);
     shared_->stats.audioSamples += static_cast<long>(n);
     shared_->stats.decodeSeconds += ThreadSeconds() - t0;
   }
 
+  // The audio of the utterance so far, for dictation to hear afterwards:
+  // before any speech only the last half second of it.
+  void KeepUtteranceAudio(const std::int16_t* s, std::size_t n) {
+    utterance_.insert(utterance_.end(), s, s + n);
+    const std::size_t keep = speechSeen_ ? kMaxUtterance : kSampleRate / 2;
+    if (utterance_.size() > keep) utterance_.erase(utterance_.begin(), utterance_.end() - static_cast<long>(keep));
+  }
+
+  Decoder::Hypothesis Dictate(const std::vector<std::int16_t>& audio) {
+    if (!dictationDecoder_ || !dictationDecoder_->Start()) return {};
+    dictationDecoder_->Process(audio.data(), audio.size());
+    return dictationDecoder_->End();
+  }
+
   // Ends the utterance in every decoder and queues what it came to.
   void FinishUtterance() {
     bool g = UsesGrammar() && grammarDecoder_->open;
+    bool f = Rejecting() && freeDecoder_->open;
     bool d = UsesDictation() && dictationDecoder_->open;
     bool heard = speechSeen_;
     speechSeen_ = false;
+    heldSamples_ = 0;
+    std::vector<std::int16_t> audio;
+    audio.swap(utterance_);
     Decoder::Hypothesis hg = g ? grammarDecoder_->End() : Decoder::Hypothesis{};
+    Decoder::Hypothesis hf = f ? freeDecoder_->End() : Decoder::Hypothesis{};
     Decoder::Hypothesis hd = d ? dictationDecoder_->End() : Decoder::Hypothesis{};
     if (!heard) return;
     std::string text;
-    std::string shown = g ? DisplayOf(hg.text, *grammar_, prefix_) : "";
-    if (g && d) {
-      // The grammar's reading, unless the free phones beside it won, or the
-      // grammar could place its words on clearly less of the speech than
-      // the free decoding could: then the words were not in the grammar.
-      bool outOfGrammar = shown.empty() || IsFreePhones(hg.text) ||
-                          hg.wordFrames < shared_->options.coverage * hd.wordFrames;
+    const std::string shown = g ? DisplayOf(hg.text, *grammar_, prefix_) : "";
+    if (f) {
+      // The grammar's reading, unless the free model of other speech
+      // explains the sound clearly better: their acoustic scores per frame
+      // of the utterance, so the measure does not grow with its length.
+      const double margin = hg.frames > 0 ? (hg.acoustic - hf.acoustic) / hg.frames : 0;
+      const double threshold = japanese_ ? shared_->options.rejectJapanese : shared_->options.rejectEnglish;
+      const bool outOfGrammar = shown.empty() || margin < threshold;
+      if (outOfGrammar) hd = Dictate(audio);
       text = outOfGrammar ? hd.text : shown;
       if (shared_->options.trace)
-        std::fprintf(stderr, "utterance: grammar \"%s\" (%s) %d/%d frames in words, free \"%s\" %d\n",
-                     shown.c_str(), hg.text.c_str(), hg.wordFrames, hg.frames, hd.text.c_str(), hd.wordFrames);
+        std::fprintf(stderr, "utterance: grammar \"%s\" free \"%s\" margin %.1f over %d frames, dictation \"%s\"\n",
+                     shown.c_str(), hf.text.c_str(), margin, hg.frames, hd.text.c_str());
+      std::lock_guard lock(shared_->mutex);
+      shared_->stats.weighed.push_back(
+          {shared_->stats.audioSamples, shown, margin, hg.acoustic - hf.acoustic, hg.frames, hf.wordFrames});
     } else {
       text = g ? shown : hd.text;
     }
@@ -375,8 +493,13 @@ class SphinxRecognizer {
   std::condition_variable wake_;
   std::thread worker_;
   std::shared_ptr<AudioInput> input_;
-  std::unique_ptr<Decoder> grammarDecoder_, dictationDecoder_;
+  std::unique_ptr<Decoder> grammarDecoder_, freeDecoder_, dictationDecoder_;
   std::shared_ptr<const CompiledGrammar> grammar_;
+  std::shared_ptr<const SearchGraph> graph_;
+  bool japanese_ = false;
+  long heldSamples_ = 0;  // quiet after the voice detection's end of speech
+  std::vector<std::int16_t> utterance_;
+  static constexpr std::size_t kMaxUtterance = 30 * kSampleRate;
   std::string prefix_;
   bool stop_ = false, listening_ = false, rulesActive_ = false, dictationActive_ = false;
   bool grammarReady_ = false, speechSeen_ = false;
@@ -459,7 +582,7 @@ HResult PocketSphinxEngine::CreateRecognizer(std::shared_ptr<Recognizer>& out) {
     std::lock_guard lock(shared_->mutex);
     if (shared_->initialized == 0) return kNotInitialized;
   }
-  auto decoder = shared_->pool.Take(shared_->options, false);
+  auto decoder = shared_->pool.Take(shared_->options, DecoderKind::Grammar);
   if (!decoder) return kFail;
   out = std::make_shared<SphinxRecognizerFront>(
       std::make_shared<SphinxRecognizer>(shared_, std::move(decoder)));

@@ -1,7 +1,7 @@
 // The program's recogniser on PocketSphinx with the en-us model. A worker
 // thread reads the audio input, cuts utterances by voice activity and
 // decodes each with the catalogue grammar and, while dictation is active,
-// with the en-us language model; the better-scoring reading is queued.
+// with a free model of other speech and the en-us language model.
 #pragma once
 #include <memory>
 #include <string>
@@ -18,15 +18,19 @@ struct SphinxOptions {
   // WAV files (already loaded) heard in place of the microphone.
   std::vector<std::vector<std::int16_t>> audioFiles;
   WavFileInput::Options audioOptions;
-  // Frames of quiet (10 ms each) that end an utterance.
-  int endSilenceFrames = 15;
-  // While dictation is active the grammar competes with a loop of free
-  // sounds; the loop winning means the words were not in the grammar.
-  // Higher weights reject more.
-  FreeSounds freeSounds;
-  // And when the grammar's words cover less of the speech than this share
-  // of what the free decoding's words cover, the words were something else.
-  double coverage = 0.85;
+  // Frames of quiet (10 ms each) after which the voice detection says the
+  // speech has ended: enough to end a whole phrase of the grammar that no
+  // longer phrase continues.
+  int endSilenceFrames = 20;
+  // Frames of quiet after the speech that end any other utterance, so a
+  // pause inside a phrase (up to 300 ms) does not cut it in two.
+  int holdFrames = 40;
+  // While dictation is active beside the grammar (the catalogue has an
+  // UNDEFINE entry), the grammar's reading is weighed against a free model
+  // of other speech: an utterance whose acoustic score under the grammar
+  // is worse than under the free model by more than this, per frame, was
+  // not in the grammar. One threshold per language of the catalogue.
+  double rejectJapanese = -200, rejectEnglish = -200;
   // Prints each utterance's two scores to stderr (QUORVEL_SPEECH_TRACE=1).
   bool trace = false;
 };
@@ -36,6 +40,16 @@ struct SphinxStats {
   long utterances = 0;
   long audioSamples = 0;   // samples fed to the decoders
   double decodeSeconds = 0;  // thread time spent decoding
+  // Each utterance weighed against the free model: the samples fed when it
+  // ended, the grammar's reading (UTF-8) and its margin.
+  struct Weighed {
+    long atSample;
+    std::string grammar;
+    double margin;
+    double difference;  // grammar's acoustic score less the free model's
+    int frames, speechFrames;  // all, and those the free model put sounds in
+  };
+  std::vector<Weighed> weighed;
 };
 
 class PocketSphinxEngine : public Engine {

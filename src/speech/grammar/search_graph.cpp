@@ -1,16 +1,13 @@
 #include "speech/grammar/search_graph.h"
 
+#include <algorithm>
+#include <map>
+#include <set>
 #include <sstream>
 #include <vector>
 
 namespace quorvel::speech {
 namespace {
-
-constexpr char kFreePrefix[] = "qg_";
-const char* const kModelPhones[] = {
-    "AA", "AE", "AH", "AO", "AW", "AY", "B", "CH", "D", "DH", "EH", "ER", "EY",
-    "F", "G", "HH", "IH", "IY", "JH", "K", "L", "M", "N", "NG", "OW", "OY", "P",
-    "R", "S", "SH", "T", "TH", "UH", "UW", "V", "W", "Y", "Z", "ZH"};
 
 class Builder {
  public:
@@ -176,26 +173,74 @@ SearchGraph BuildSearchGraph(const CompiledGrammar& grammar, const PronounceFn& 
   return Builder(grammar, pronounce, prefix, maxArcs).Run();
 }
 
-SearchGraph WithFreePhones(SearchGraph g, const FreeSounds& w) {
-  int loopIn = g.states++, loopOut = g.states++;
-  g.arcs.push_back({g.start, loopIn, -1, w.entry});
-  g.arcs.push_back({loopOut, loopIn, -1, 1.0});
-  g.arcs.push_back({loopOut, g.final, -1, 1.0});
-  for (const char* p : kModelPhones) {
-    g.arcs.push_back({loopIn, loopOut, static_cast<int>(g.tokens.size()), w.phone});
-    g.tokens.push_back({std::string(kFreePrefix) + p, -1, {p}});
-  }
-  int n = 0;
-  for (const Phones& mora : w.mora > 0 ? KanaMorae() : std::vector<Phones>{}) {
-    g.arcs.push_back({loopIn, loopOut, static_cast<int>(g.tokens.size()), w.mora});
-    g.tokens.push_back({std::string(kFreePrefix) + "m" + std::to_string(n++), -1, {mora}});
+SearchGraph MoraLoop(const std::string& prefix) {
+  SearchGraph g;
+  g.states = 2;
+  // Any number of morae, each a step around the start state, then out.
+  g.arcs.push_back({g.start, g.final, -1, 1.0});
+  const std::vector<Phones> morae = KanaMorae();
+  const double each = 1.0 / static_cast<double>(morae.size());
+  for (std::size_t i = 0; i < morae.size(); ++i) {
+    int token = static_cast<int>(g.tokens.size());
+    g.tokens.push_back({prefix + std::to_string(i), -1, {morae[i]}});
+    g.arcs.push_back({g.start, g.start, token, each});
   }
   g.empty = false;
   return g;
 }
 
-bool IsFreePhones(const std::string& hypothesis) {
-  return hypothesis.find(kFreePrefix) != std::string::npos;
+SearchGraph PhoneLoop(const std::string& prefix, const std::vector<std::string>& phones,
+                      const std::function<double(const std::string&, const std::string&)>& follow) {
+  SearchGraph g;
+  // State 2 + k: just after phone k.
+  g.states = 2 + static_cast<int>(phones.size());
+  for (const std::string& p : phones) g.tokens.push_back({prefix + p, -1, {p}});
+  auto after = [](std::size_t k) { return 2 + static_cast<int>(k); };
+  for (std::size_t k = 0; k < phones.size(); ++k) {
+    g.arcs.push_back({g.start, after(k), static_cast<int>(k), follow("", phones[k])});
+    g.arcs.push_back({after(k), g.final, -1, follow(phones[k], "")});
+    for (std::size_t j = 0; j < phones.size(); ++j)
+      g.arcs.push_back({after(k), after(j), static_cast<int>(j), follow(phones[k], phones[j])});
+  }
+  for (auto& a : g.arcs) a.probability = std::clamp(a.probability, 1e-6, 1.0);
+  g.empty = phones.empty();
+  return g;
+}
+
+PhraseEnd EndOfPhrase(const SearchGraph& graph, const std::string& hypothesis) {
+  std::map<std::string, int> tokenOf;
+  for (std::size_t i = 0; i < graph.tokens.size(); ++i) tokenOf[graph.tokens[i].name] = static_cast<int>(i);
+  std::vector<std::vector<const SearchGraph::Arc*>> out(static_cast<std::size_t>(graph.states));
+  for (const auto& a : graph.arcs) out[static_cast<std::size_t>(a.from)].push_back(&a);
+  // The states the words so far can lead to, empty steps included.
+  auto close = [&](std::set<int> states) {
+    std::vector<int> todo(states.begin(), states.end());
+    while (!todo.empty()) {
+      int s = todo.back();
+      todo.pop_back();
+      for (const auto* a : out[static_cast<std::size_t>(s)])
+        if (a->token < 0 && states.insert(a->to).second) todo.push_back(a->to);
+    }
+    return states;
+  };
+  std::set<int> at = close({graph.start});
+  std::istringstream in(hypothesis);
+  std::string word;
+  while (in >> word) {
+    std::size_t alt = word.find('(');  // an alternative pronunciation, "q3_17(2)"
+    auto t = tokenOf.find(word.substr(0, alt));
+    if (t == tokenOf.end()) continue;  // silence and noise
+    std::set<int> next;
+    for (int s : at)
+      for (const auto* a : out[static_cast<std::size_t>(s)])
+        if (a->token == t->second) next.insert(a->to);
+    at = close(next);
+  }
+  if (!at.count(graph.final)) return PhraseEnd::Incomplete;
+  for (int s : at)
+    for (const auto* a : out[static_cast<std::size_t>(s)])
+      if (a->token >= 0) return PhraseEnd::Continuable;
+  return PhraseEnd::Complete;
 }
 
 std::string DisplayOf(const std::string& hypothesis, const CompiledGrammar& grammar,

@@ -38,17 +38,22 @@ using PronounceFn = std::function<std::vector<Phones>(const std::string& lexical
 SearchGraph BuildSearchGraph(const CompiledGrammar& grammar, const PronounceFn& pronounce,
                              const std::string& prefix, std::size_t maxArcs = 200000);
 
-// The same graph with a loop of free sounds beside the grammar: the model's
-// phones and the kana morae, entered with one probability, each phone and
-// each mora taken with its own. A path through the loop means the words
-// said were not in the grammar.
-struct FreeSounds {
-  double entry = 0.1, phone = 0.035, mora = 0;  // mora 0: no morae in the loop
-};
-SearchGraph WithFreePhones(SearchGraph graph, const FreeSounds& weights);
+// A loop of the kana morae, each a token named prefix and its number: a
+// model of any Japanese speech, as the catalogue's own readings are said.
+SearchGraph MoraLoop(const std::string& prefix);
 
-// Whether a hypothesis went through the free phones.
-bool IsFreePhones(const std::string& hypothesis);
+// A loop of single phones, each a token named prefix and the phone, where
+// a phone follows the one before it with probability follow(before, phone)
+// ("" before the first; phone "" for the end): a phonotactic model of any
+// speech in the language the probabilities were counted on.
+SearchGraph PhoneLoop(const std::string& prefix, const std::vector<std::string>& phones,
+                      const std::function<double(const std::string&, const std::string&)>& follow);
+
+// Where a decoder hypothesis ("q3_17 q3_2") stands in the graph: not (yet)
+// a whole phrase, a whole phrase that a longer one may continue, or a whole
+// phrase that nothing continues.
+enum class PhraseEnd { Incomplete, Continuable, Complete };
+PhraseEnd EndOfPhrase(const SearchGraph& graph, const std::string& hypothesis);
 
 // The display text of a decoder hypothesis ("q3_17 q3_2"), tokens mapped
 // back to their words and joined as they read; fillers are skipped.
