@@ -135,7 +135,9 @@ void Judge(const Run& run, const std::vector<Utterance>& utterances, const std::
 }
 
 // The utterances weighed against the free model, each with its file: for
-// tuning the thresholds on the development part.
+// tuning the thresholds on the development part. The fourth column says
+// whether the grammar heard the right phrase (in-grammar speech) or nothing
+// (other speech, which is then rejected whatever the margin).
 void AppendWeighed(const Run& run, const std::vector<Utterance>& utterances, const std::string& lang,
                    const std::string& condition) {
   if (gSettings.weighedFile.empty()) return;
@@ -149,8 +151,8 @@ void AppendWeighed(const Run& run, const std::vector<Utterance>& utterances, con
     if (file >= utterances.size()) continue;
     const std::string& expected = utterances[file].expected;
     out << lang << '\t' << condition << '\t' << (expected.empty() ? "other" : "in") << '\t'
-        << (expected.empty() ? 0 : w.grammar == expected) << '\t' << w.margin << '\t' << w.difference << '\t'
-        << w.frames << '\t' << w.speechFrames << '\n';
+        << (expected.empty() ? w.grammar.empty() : w.grammar == expected) << '\t' << w.margin << '\t' << w.difference << '\t'
+        << w.frames << '\t' << w.speechFrames << '\t' << w.wordFrames << '\n';
   }
 }
 

@@ -7,7 +7,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   libcli11-dev nlohmann-json3-dev
   libcurl4-openssl-dev
-  qt6-base-dev fonts-ipafont-gothic
+  qt6-base-dev qt6-translations-l10n fonts-ipafont-gothic
   libpugixml-dev
   libpocketsphinx-dev libsphinxbase-dev pocketsphinx-en-us
   libpulse-dev libespeak-ng-dev

@@ -6,6 +6,7 @@
 #include <iostream>
 
 #include "main_window_host.h"
+#include "translations.h"
 #include "robot/flashair.h"
 #include "speech/engine/pocketsphinx_engine.h"
 
@@ -13,6 +14,7 @@ int main(int argc, char** argv) {
   QApplication app(argc, argv);
   QApplication::setApplicationName("Quorvel");
   QApplication::setDesktopFileName("quorvel");
+  quorvel::qt::InstallQtTranslations(app);
   QCommandLineParser parser;
   parser.setApplicationDescription("Makes a Temmo robot speak, run programs and act on arithmetic.");
   parser.addHelpOption();

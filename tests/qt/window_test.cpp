@@ -5,6 +5,7 @@
 #include <QCheckBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QListWidget>
 #include <QPushButton>
 #include <QRadioButton>
@@ -18,6 +19,7 @@
 #include "../state_fixture.h"
 #include "app/strings.h"
 #include "main_window_host.h"
+#include "translations.h"
 #include "platform/profile.h"
 #include "robot/command_record.h"
 #include "ui/dialog_template.h"
@@ -192,6 +194,22 @@ class WindowTest : public QObject {
     Click(6);
     QVERIFY(test::ReadFile("ura_voice.xml").find("/" + names[2] + "/" + test::S("よみ") + ";") != std::string::npos);
     QVERIFY(messages == std::vector<int>{IDS_CONFIRM_REPLACE});
+  }
+
+  // Qt's own buttons speak Japanese when the user set no locale.
+  void standardButtonsAreJapanese() {
+    const char* saved[] = {std::getenv("LC_ALL"), std::getenv("LC_MESSAGES"), std::getenv("LANG")};
+    std::string keep[3];
+    for (int i = 0; i < 3; ++i) keep[i] = saved[i] ? saved[i] : "";
+    for (const char* v : {"LC_ALL", "LC_MESSAGES", "LANG"}) ::unsetenv(v);
+    QVERIFY(qt::InstallQtTranslations(*QCoreApplication::instance()));
+    QMessageBox box;
+    box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
+    QVERIFY(box.button(QMessageBox::Yes)->text().contains("はい"));
+    QVERIFY(box.button(QMessageBox::No)->text().contains("いいえ"));
+    const char* names[] = {"LC_ALL", "LC_MESSAGES", "LANG"};
+    for (int i = 0; i < 3; ++i)
+      if (saved[i]) ::setenv(names[i], keep[i].c_str(), 1);
   }
 
   void escClosesAndShutdownWritesTheKeys() {

@@ -17,12 +17,12 @@ def main(path):
         rows[lang].append((kind, right == "1", float(margin)))
     for lang, items in sorted(rows.items()):
         inside = [(r, m) for k, r, m in items if k == "in"]
-        others = [m for k, r, m in items if k == "other"]
+        others = [(r, m) for k, r, m in items if k == "other"]
         candidates = sorted({round(m, 1) for _, _, m in items})
         scored = []
         for t in candidates:
             kept = sum(1 for r, m in inside if r and m >= t) / max(1, len(inside))
-            rejected = sum(1 for m in others if m < t) / max(1, len(others))
+            rejected = sum(1 for empty, m in others if empty or m < t) / max(1, len(others))
             scored.append((min(kept / 0.95, rejected / 0.90), kept, rejected, t))
         best = max(s[0] for s in scored)
         plateau = [s for s in scored if s[0] >= best - 1e-9]

@@ -30,7 +30,7 @@ struct SphinxOptions {
   // of other speech: an utterance whose acoustic score under the grammar
   // is worse than under the free model by more than this, per frame, was
   // not in the grammar. One threshold per language of the catalogue.
-  double rejectJapanese = -200, rejectEnglish = -200;
+  double rejectJapanese = -13.3, rejectEnglish = -14.6;
   // Prints each utterance's two scores to stderr (QUORVEL_SPEECH_TRACE=1).
   bool trace = false;
 };
@@ -48,6 +48,7 @@ struct SphinxStats {
     double margin;
     double difference;  // grammar's acoustic score less the free model's
     int frames, speechFrames;  // all, and those the free model put sounds in
+    int wordFrames;            // those the grammar put words in
   };
   std::vector<Weighed> weighed;
 };
