@@ -1,5 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include "app/controls.h"
 #include "app/strings.h"
 #include "catalogue/catalogue.h"
@@ -35,6 +39,42 @@ TEST_F(StartUpTest, WithoutAnIniFile) {
   EXPECT_EQ(test::ReadFile(fx.Ini()),
             "[DATA]\r\nPLAYER_TYPE=0\r\n[SPEECH]\r\nDICTIONARY=\r\nGENERAL=0\r\n");
   EXPECT_EQ(s.items.size(), 0u);
+}
+
+// The INI lies beside the executable where its user may write, as a copy
+// in a folder of its own has it; an installed program (a folder of root's)
+// or a folder whose name Shift_JIS cannot hold keeps it in the user's
+// configuration folder, made with the first setting written.
+TEST_F(StartUpTest, SettingsGoWhereTheUserMayWriteThem) {
+  const std::string config = fx.dir / "config";
+  ::setenv("XDG_CONFIG_HOME", config.c_str(), 1);
+  EXPECT_EQ(MakeIniPath(fx.dir / "Quorvel"), fx.Ini());
+  EXPECT_EQ(MakeIniPath(""), config + "/quorvel/Quorvel.ini");
+  if (::geteuid() == 0) {
+    std::filesystem::create_directory(fx.dir / "bin");
+    ::chmod(fx.dir.path().c_str(), 0755);
+    ::chmod((fx.dir / "bin").c_str(), 0755);
+    pid_t child = ::fork();
+    if (child == 0) {
+      bool ok = ::setgid(65534) == 0 && ::setuid(65534) == 0 &&
+                MakeIniPath(fx.dir / "bin/Quorvel") == config + "/quorvel/Quorvel.ini";
+      ::_exit(ok ? 0 : 1);
+    }
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+  }
+  ConverterState s(StateOptions{"", fx.dir.path().string(), config + "/quorvel/Quorvel.ini", nullptr});
+  s.mainWindow = &fx.host;
+  EXPECT_TRUE(s.WriteIniString("SOUND", "DEFAULT", "70"));
+  EXPECT_EQ(s.ReadIniInt("SOUND", "DEFAULT", 50), 70);
+  // A write that fails says so, once.
+  std::filesystem::permissions(config + "/quorvel/Quorvel.ini", std::filesystem::perms(0444));
+  EXPECT_FALSE(s.WriteIniString("SOUND", "DEFAULT", "80"));
+  EXPECT_FALSE(s.WriteIniString("DATA", "PLAYER_TYPE", "1"));
+  ASSERT_EQ(fx.host.messages.size(), 1u);
+  EXPECT_EQ(fx.host.messages[0].stringId, IDS_INI_WRITE_FAILED);
+  ::unsetenv("XDG_CONFIG_HOME");
 }
 
 TEST_F(StartUpTest, OddValuesAreMadeSafe) {

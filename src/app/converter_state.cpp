@@ -2,6 +2,7 @@
 #include "app/converter_state.h"
 
 #include <algorithm>
+#include <filesystem>
 
 #include "app/controls.h"
 #include "app/strings.h"
@@ -17,6 +18,14 @@ namespace quorvel {
 std::string MakeIniPath(const std::string& executablePath) {
   std::size_t sep = sjis::FindLastSeparator(executablePath);
   std::string folder = sep == std::string::npos ? "" : executablePath.substr(0, sep + 1);
+  // Beside the executable, where a copy run from a folder of its own keeps
+  // it; an installed program's folder takes no file from its user, and a
+  // name Shift_JIS cannot hold leaves no folder to name: then the user's
+  // own configuration folder.
+  if (!executablePath.empty() && platform::FolderWritable(platform::ToNativePath(folder)))
+    return folder + "Quorvel.ini";
+  std::string internal;
+  if (platform::ToInternalPath(platform::UserConfigFolder() + "/Quorvel.ini", internal)) return internal;
   return folder + "Quorvel.ini";
 }
 
@@ -104,7 +113,18 @@ int ConverterState::ReadIniInt(const char* section, const char* key, int fallbac
 
 bool ConverterState::WriteIniString(const char* section, const char* key,
                                     const std::string& value) const {
-  return profile::WriteString(section, key, value, platform::ToNativePath(iniPath));
+  const std::string native = platform::ToNativePath(iniPath);
+  // The user's configuration folder is made with the first setting.
+  std::error_code ec;
+  std::filesystem::create_directories(std::filesystem::path(native).parent_path(), ec);
+  if (profile::WriteString(section, key, value, native)) return true;
+  // Said once: a setting that is not kept must not go unnoticed, and a
+  // message at every key would only repeat it.
+  if (!iniWriteReported_) {
+    iniWriteReported_ = true;
+    ShowMessage(IDS_INI_WRITE_FAILED, FormatString(IDS_INI_WRITE_FAILED, iniPath));
+  }
+  return false;
 }
 
 ui::Answer ConverterState::ShowMessage(int stringId, const std::string& text, ui::Icon icon,

@@ -99,13 +99,16 @@ class ConverterState {
 
  private:
   bool shutDown_ = false;
+  mutable bool iniWriteReported_ = false;
 };
 
 // A configured table capacity made safe to allocate: 0 or less gives the
 // default, and very large values are held at the maximum.
 int ClampCapacity(long long configured);
 
-// The INI path for an executable path: its folder, then Quorvel.ini.
+// The INI path for an executable path (internal form): Quorvel.ini in its
+// folder when this user may write there, else in the user's configuration
+// folder.
 std::string MakeIniPath(const std::string& executablePath);
 
 // Whether a dictionary path names an arithmetic dictionary (holds "\calc").

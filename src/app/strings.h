@@ -34,6 +34,7 @@ enum StringId : int {
   IDS_FILE_NOT_FOUND = 143,
   IDS_FILE_GENERIC = 144,
   IDS_FILE_NAME_UNUSABLE = 145,
+  IDS_INI_WRITE_FAILED = 146,
 };
 
 // The text of a string id in Shift_JIS; empty for an unknown id.

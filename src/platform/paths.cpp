@@ -1,5 +1,8 @@
 #include "platform/paths.h"
 
+#include <unistd.h>
+
+#include <cstdlib>
 #include <filesystem>
 
 #include "platform/sjis.h"
@@ -26,6 +29,17 @@ bool ToInternalPath(std::string_view native, std::string& internal) {
   if (!converted) return false;
   internal = *converted;
   return true;
+}
+
+std::string UserConfigFolder() {
+  const char* config = std::getenv("XDG_CONFIG_HOME");
+  if (config && *config == '/') return std::string(config) + "/quorvel";
+  const char* home = std::getenv("HOME");
+  return std::string(home && *home ? home : "") + "/.config/quorvel";
+}
+
+bool FolderWritable(const std::string& native) {
+  return ::access(native.empty() ? "." : native.c_str(), W_OK | X_OK) == 0;
 }
 
 std::string ExecutablePath() {

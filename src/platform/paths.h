@@ -12,7 +12,15 @@ std::string ToNativePath(std::string_view internal);
 // signalled by ok=false when Shift_JIS cannot hold the name.
 bool ToInternalPath(std::string_view native, std::string& internal);
 
-// Full path of the running executable, in internal form.
+// Full path of the running executable, in internal form; empty when
+// Shift_JIS cannot hold it.
 std::string ExecutablePath();
+
+// The user's own folder for this program's settings (native form):
+// $XDG_CONFIG_HOME/quorvel, else ~/.config/quorvel.
+std::string UserConfigFolder();
+
+// Whether this user may create files in a folder (native form).
+bool FolderWritable(const std::string& native);
 
 }  // namespace quorvel::platform
