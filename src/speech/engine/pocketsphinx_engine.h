@@ -19,18 +19,18 @@ struct SphinxOptions {
   std::vector<std::vector<std::int16_t>> audioFiles;
   WavFileInput::Options audioOptions;
   // Frames of quiet (10 ms each) after which the voice detection says the
-  // speech has ended: enough to end a whole phrase of the grammar that no
-  // longer phrase continues.
-  int endSilenceFrames = 20;
-  // Frames of quiet after the speech that end any other utterance, so a
-  // pause inside a phrase (up to 300 ms) does not cut it in two.
-  int holdFrames = 40;
+  // speech has ended: longer than a pause inside a phrase (up to 300 ms),
+  // and enough to end a whole phrase of the grammar that no longer phrase
+  // continues.
+  int endSilenceFrames = 33;
+  // Frames of quiet after the speech that end any other utterance.
+  int holdFrames = 45;
   // While dictation is active beside the grammar (the catalogue has an
   // UNDEFINE entry), the grammar's reading is weighed against a free model
   // of other speech: an utterance whose acoustic score under the grammar
   // is worse than under the free model by more than this, per frame, was
   // not in the grammar. One threshold per language of the catalogue.
-  double rejectJapanese = -13.3, rejectEnglish = -14.6;
+  double rejectJapanese = -14.0, rejectEnglish = -16.3;
   // Prints each utterance's two scores to stderr (QUORVEL_SPEECH_TRACE=1).
   bool trace = false;
 };

@@ -12,7 +12,7 @@ namespace {
 class Builder {
  public:
   Builder(const CompiledGrammar& g, const PronounceFn& p, const std::string& prefix, std::size_t maxArcs)
-      : g_(g), pronounce_(p), prefix_(prefix), maxArcs_(maxArcs), tokenOf_(g.words.size(), -1),
+      : g_(g), pronounce_(p), prefix_(prefix), maxArcs_(maxArcs), tokensOf_(g.words.size()),
         looked_(g.words.size(), false), prons_(g.words.size()),
         expanding_(g.rules.size(), false), sayable_(g.rules.size(), false) {}
 
@@ -34,23 +34,49 @@ class Builder {
     if (out_.arcs.size() < maxArcs_) out_.arcs.push_back({from, to, token, 1.0});
   }
 
+  // A word is said in the pieces its lexical form has between spaces, so a
+  // pause between them is silence the decoder hears between two tokens,
+  // not a sound inside one. Sayable when every piece is.
   bool Sayable(int w) {
     auto i = static_cast<std::size_t>(w);
     if (!looked_[i]) {
       looked_[i] = true;
-      prons_[i] = pronounce_(g_.words[i].lexical);
+      std::istringstream in(g_.words[i].lexical);
+      std::string piece;
+      while (in >> piece) {
+        prons_[i].push_back(pronounce_(piece));
+        if (prons_[i].back().empty()) {
+          prons_[i].clear();
+          break;
+        }
+      }
     }
     return !prons_[i].empty();
   }
 
-  // The word's token, made when a path first uses it.
-  int Token(int w) {
+  // The tokens of the word's pieces, made when a path first uses them: the
+  // first carries the word (its display text), the others only sound.
+  const std::vector<int>& Tokens(int w) {
     auto i = static_cast<std::size_t>(w);
-    if (tokenOf_[i] < 0 && Sayable(w)) {
-      tokenOf_[i] = static_cast<int>(out_.tokens.size());
-      out_.tokens.push_back({prefix_ + std::to_string(w), w, prons_[i]});
+    if (tokensOf_[i].empty() && Sayable(w)) {
+      for (std::size_t k = 0; k < prons_[i].size(); ++k) {
+        tokensOf_[i].push_back(static_cast<int>(out_.tokens.size()));
+        std::string name = k == 0 ? prefix_ + std::to_string(w)
+                                  : prefix_ + "c" + std::to_string(w) + "_" + std::to_string(k);
+        out_.tokens.push_back({name, k == 0 ? w : -1, prons_[i][k]});
+      }
     }
-    return tokenOf_[i];
+    return tokensOf_[i];
+  }
+
+  void Word(int w, int from, int to) {
+    const std::vector<int>& tokens = Tokens(w);
+    int at = from;
+    for (std::size_t k = 0; k < tokens.size(); ++k) {
+      int next = k + 1 == tokens.size() ? to : NewState();
+      Arc(at, next, tokens[k]);
+      at = next;
+    }
   }
 
   // A rule can be said when some finite path through it can: judged for all
@@ -103,7 +129,7 @@ class Builder {
     using K = GrammarNode::Kind;
     if (out_.arcs.size() >= maxArcs_ || !CanSay(n)) return;  // full: the rest is left out
     switch (n.kind) {
-      case K::Word: Arc(from, to, Token(n.index)); return;
+      case K::Word: Word(n.index, from, to); return;
       case K::RuleRef: Rule(n.index, from, to); return;
       case K::Void: return;
       case K::Optional:
@@ -158,9 +184,9 @@ class Builder {
   const PronounceFn& pronounce_;
   std::string prefix_;
   std::size_t maxArcs_;
-  std::vector<int> tokenOf_;  // -1: no token yet
+  std::vector<std::vector<int>> tokensOf_;  // empty: no tokens yet
   std::vector<bool> looked_;
-  std::vector<std::vector<Phones>> prons_;
+  std::vector<std::vector<std::vector<Phones>>> prons_;  // per word, per piece
   std::vector<bool> expanding_;
   std::vector<bool> sayable_;
   SearchGraph out_;

@@ -15,8 +15,8 @@ namespace quorvel::speech {
 
 struct SearchGraph {
   struct Token {
-    std::string name;  // decoder word, e.g. "q3_17"
-    int word;          // index into CompiledGrammar::words; -1 for a free phone
+    std::string name;  // decoder word, e.g. "q3_17" ("q3_c17_1": a later piece of word 17)
+    int word;          // index into CompiledGrammar::words; -1 for a later piece or a free sound
     std::vector<Phones> pronunciations;
   };
   struct Arc {
