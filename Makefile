@@ -5,7 +5,7 @@ ASAN_BUILD ?= build-asan
 WERROR ?= $(if $(CI),ON,OFF)
 JOBS ?= $(shell nproc)
 
-.PHONY: deps build run test test-plain test-sanitize test-fuzz fuzz bench clean
+.PHONY: deps build run package test test-plain test-sanitize test-fuzz fuzz bench clean
 
 deps:
 	bash scripts/setup-deps.sh
@@ -16,6 +16,11 @@ build: deps
 
 run: build
 	bash scripts/run-demo.sh $(BUILD) $(ARGS)
+
+# The Debian package, quorvel_<version>_amd64.deb, in this folder.
+package: build
+	cd $(BUILD) && cpack -G DEB -B $(CURDIR)
+	rm -rf $(CURDIR)/_CPack_Packages
 
 test-plain: build
 	ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)

@@ -13,6 +13,7 @@ packages=(
   libpulse-dev libespeak-ng-dev
   espeak-ng sox pulseaudio pulseaudio-utils
   clang-14 libclang-rt-14-dev
+  dpkg-dev file lintian desktop-file-utils appstream
 )
 missing=()
 for p in "${packages[@]}"; do

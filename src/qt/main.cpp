@@ -13,7 +13,7 @@
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
   QApplication::setApplicationName("Quorvel");
-  QApplication::setDesktopFileName("quorvel");
+  QApplication::setDesktopFileName("org.quorvel.Quorvel");
   quorvel::qt::InstallQtTranslations(app);
   QCommandLineParser parser;
   parser.setApplicationDescription("Makes a Temmo robot speak, run programs and act on arithmetic.");
