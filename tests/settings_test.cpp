@@ -87,6 +87,46 @@ TEST_F(SettingsTest, UnchangedOkDoesNotWriteTheMaskNorRefill) {
   EXPECT_EQ(fx.host.GetControlText(ctl::kSendEdit), "typed");
 }
 
+// The FlashAir card's address is a setting like the others: shown, checked
+// and stored on OK, and used from then on; the time-outs come from the INI.
+TEST_F(SettingsTest, TheFlashAirCardCanBeNamed) {
+  Start("[REMOTE]\r\nFLASHAIR_HOST=card.local:8080\r\nFLASHAIR_CONNECT_TIMEOUT=3\r\n");
+  EXPECT_EQ(fx.state->flashAir.host, "card.local");
+  EXPECT_EQ(fx.state->flashAir.port, 8080);
+  EXPECT_EQ(fx.state->flashAir.limits.connectTimeoutMs, 3000);
+  EXPECT_EQ(fx.state->flashAir.limits.totalTimeoutMs, 10000);
+  struct Case {
+    const char* typed;
+    bool accepted;
+    const char* stored;
+    int port;
+  } cases[] = {{"192.168.1.20", true, "192.168.1.20", 80}, {"flashair:8081", true, "flashair:8081", 8081},
+               {"host:0", false, "", 0}, {"", false, "", 0}, {"a b", false, "", 0}, {"http://x", false, "", 0}};
+  for (const Case& c : cases) {
+    fx.host.messages.clear();
+    fx.host.modalScripts.push_back([&](ui::HeadlessHost& d, ui::DialogController& ctl) {
+      d.SetControlText(kFlashAirHostEdit, c.typed);
+      ctl.OnCommand(d, kOk);
+      if (!c.accepted) {
+        EXPECT_EQ(d.FocusedControl(), kFlashAirHostEdit) << c.typed;
+        ctl.OnCommand(d, kCancel);
+      }
+    });
+    const std::string before = Key("REMOTE", "FLASHAIR_HOST");
+    OpenSettings(*fx.state);
+    if (c.accepted) {
+      EXPECT_EQ(Key("REMOTE", "FLASHAIR_HOST"), c.stored) << c.typed;
+      EXPECT_EQ(fx.state->flashAir.port, c.port) << c.typed;
+      EXPECT_TRUE(fx.host.messages.empty()) << c.typed;
+    } else {
+      EXPECT_EQ(Key("REMOTE", "FLASHAIR_HOST"), before) << c.typed;
+      ASSERT_EQ(fx.host.messages.size(), 1u) << c.typed;
+      EXPECT_EQ(fx.host.messages[0].stringId, IDS_CARD_ADDRESS);
+    }
+  }
+  OkWith([](ui::HeadlessHost& d) { EXPECT_EQ(d.GetControlText(kFlashAirHostEdit), "flashair:8081"); });
+}
+
 TEST_F(SettingsTest, CancelKeepsARemoteFolderChosenBefore) {
   Start("");
   std::filesystem::create_directories("card/ADDON");

@@ -11,6 +11,7 @@
 #include "platform/profile.h"
 #include "platform/sjis.h"
 #include "app/main_list.h"
+#include "robot/flashair.h"
 #include "speech/recognizer.h"
 
 namespace quorvel {
@@ -57,6 +58,13 @@ ConverterState::ConverterState(const StateOptions& options)
   suppressUntil = 0;
   remoteDir = ReadIniString("REMOTE", "REMOTE_DIR", ".");
   remoteInterval = ReadIniInt("REMOTE", "REMOTE_INTERVAL", 1000);
+  // The FlashAir card: its address (a card in station mode has one of the
+  // home network) and how long a dead or hanging card may hold the window.
+  FlashAirTarget card;
+  if (ParseCardTarget(ReadIniString("REMOTE", "FLASHAIR_HOST", "flashair"), card)) flashAir = card;
+  flashAir.limits.connectTimeoutMs =
+      1000L * std::clamp(ReadIniInt("REMOTE", "FLASHAIR_CONNECT_TIMEOUT", 5), 1, 600);
+  flashAir.limits.totalTimeoutMs = 1000L * std::clamp(ReadIniInt("REMOTE", "FLASHAIR_TIMEOUT", 10), 1, 3600);
 }
 
 ConverterState::~ConverterState() = default;

@@ -21,8 +21,10 @@ namespace quorvel {
 constexpr int kDefaultCapacity = 800;
 constexpr int kMaxCapacity = 100000;
 
-// Where the FlashAir card answers. Fixed by default; the command line of
-// either program may point it elsewhere (tests, renamed cards). Not in the INI.
+// Where the FlashAir card answers: [REMOTE] FLASHAIR_HOST (HOST[:PORT],
+// default flashair:80) and the time-outs FLASHAIR_CONNECT_TIMEOUT (s, default
+// 5) and FLASHAIR_TIMEOUT (a whole exchange, s, default 10); the command line
+// of either program may point it elsewhere.
 struct FlashAirTarget {
   std::string host = "flashair";
   int port = 80;

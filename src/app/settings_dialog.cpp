@@ -5,6 +5,7 @@
 #include "app/converter_state.h"
 #include "app/main_list.h"
 #include "app/strings.h"
+#include "robot/flashair.h"
 #include "robot/local_transport.h"
 #include "ui/dialog_template.h"
 
@@ -53,6 +54,7 @@ void ShowSettings(ConverterState& state, ui::DialogHost& dialog) {
   dialog.SetCheck(kLocalRadio, state.connectType != 2);
   dialog.SetControlText(kVolumeEdit, std::to_string(state.ReadIniInt("SOUND", "DEFAULT", 50)));
   dialog.SetCheck(kSuppressCheck, state.suppressWhilePlaying != 0);
+  dialog.SetControlText(kFlashAirHostEdit, FormatCardTarget(state.flashAir));
 }
 
 bool ApplySettings(ConverterState& state, ui::DialogHost& dialog) {
@@ -62,7 +64,17 @@ bool ApplySettings(ConverterState& state, ui::DialogHost& dialog) {
     dialog.SetFocus(kVolumeEdit);
     return false;
   }
+  // A card in station mode has an address of the home network.
+  FlashAirTarget card = state.flashAir;
+  const std::string address = dialog.GetControlText(kFlashAirHostEdit);
+  if (!ParseCardTarget(address, card) || address.find_first_of(" /@?#") != std::string::npos) {
+    state.ShowMessage(IDS_CARD_ADDRESS);
+    dialog.SetFocus(kFlashAirHostEdit);
+    return false;
+  }
   state.WriteIniString("SOUND", "DEFAULT", std::to_string(volume));
+  state.WriteIniString("REMOTE", "FLASHAIR_HOST", FormatCardTarget(card));
+  state.flashAir = card;
   std::uint32_t mask = (dialog.GetCheck(kTemmoCheck) ? 1u : 0u) |
                        (dialog.GetCheck(kNumureCheck) ? 2u : 0u);
   state.modelMaskChanged = mask != state.modelMask;

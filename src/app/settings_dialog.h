@@ -1,5 +1,6 @@
-// The settings dialog (template 130): model mask, volume, connect type,
-// suppression while playing, and the remote folder button.
+// The settings dialog (template 130): model mask, volume, connect type with
+// the FlashAir card's address, suppression while playing, and the remote
+// folder button.
 #pragma once
 #include <string>
 
@@ -18,6 +19,7 @@ constexpr int kLocalRadio = 1034;
 constexpr int kFlashAirRadio = 1035;
 constexpr int kVolumeEdit = 1036;
 constexpr int kSuppressCheck = 1037;
+constexpr int kFlashAirHostEdit = 1038;  // the card's HOST[:PORT]
 }  // namespace settings_ctl
 
 class CDefineDlg : public ui::DialogController {

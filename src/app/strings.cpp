@@ -39,6 +39,7 @@ const std::map<int, const char*> kTexts = {
     {IDS_FILE_NOT_FOUND, "%1 が見つかりませんでした。"},
     {IDS_FILE_GENERIC, "%1 へのアクセス中にエラーが発生しました。"},
     {IDS_FILE_NAME_UNUSABLE, "%1 はこのプログラムでは使えないファイル名です。"},
+    {IDS_CARD_ADDRESS, "FlashAirのアドレスは「ホスト名」または「ホスト名:ポート番号」で指定してください"},
     {IDS_INI_WRITE_FAILED, "設定ファイル %1 に書き込めませんでした。設定は保存されていません。"},
 };
 

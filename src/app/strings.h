@@ -35,6 +35,7 @@ enum StringId : int {
   IDS_FILE_GENERIC = 144,
   IDS_FILE_NAME_UNUSABLE = 145,
   IDS_INI_WRITE_FAILED = 146,
+  IDS_CARD_ADDRESS = 147,
 };
 
 // The text of a string id in Shift_JIS; empty for an unknown id.

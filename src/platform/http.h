@@ -7,8 +7,8 @@
 namespace quorvel::platform {
 
 struct HttpLimits {
-  long connectTimeoutMs = 15000;  // a card that is not there
-  long totalTimeoutMs = 60000;    // a card that accepts and never answers
+  long connectTimeoutMs = 5000;  // a card that is not there
+  long totalTimeoutMs = 10000;   // a card that accepts and never answers
 };
 
 struct HttpReply {

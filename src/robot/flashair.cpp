@@ -39,6 +39,7 @@ bool ParseCardTarget(const std::string& card, FlashAirTarget& target) {
   std::size_t colon = card.rfind(':');
   if (colon == std::string::npos) {
     target.host = card;
+    target.port = 80;
     return !card.empty();
   }
   target.host = card.substr(0, colon);
@@ -48,6 +49,10 @@ bool ParseCardTarget(const std::string& card, FlashAirTarget& target) {
     return false;
   target.port = std::stoi(port);
   return target.port >= 1 && target.port <= 65535;
+}
+
+std::string FormatCardTarget(const FlashAirTarget& target) {
+  return target.port == 80 ? target.host : target.host + ":" + std::to_string(target.port);
 }
 
 std::string UploadHeader() {

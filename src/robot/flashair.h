@@ -13,6 +13,8 @@ struct FlashAirTarget;
 // HOST or HOST:PORT (port 1 to 65535), as both programs take it on their
 // command line; false, leaving target unusable, for anything else.
 bool ParseCardTarget(const std::string& text, FlashAirTarget& target);
+// HOST, or HOST:PORT when the port is not 80.
+std::string FormatCardTarget(const FlashAirTarget& target);
 
 constexpr const char* kUploadBoundary = "========================";
 constexpr std::size_t kPrepareReplyMax = 256;

@@ -47,6 +47,7 @@ DialogTemplate MakeSettings() {
               {kStaticId, K::GroupBox, kNone, "インターフェイス", 9, 45, 210, 55},
               {kStaticId, K::Static, kNone, "再生音量(0 - 100)", 118, 21, 65, 9},
               {4, K::PushButton, kNone, "リモートフォルダー設定", 44, 75, 74, 14},
+              {1038, K::Edit, kEditStyle, "", 146, 76, 66, 12},
               {1037, K::CheckBox, kAuto, "再生時間音声認識抑制", 38, 122, 120, 13},
               {kStaticId, K::GroupBox, kNone, "音声認識", 9, 109, 210, 34},
           }};
