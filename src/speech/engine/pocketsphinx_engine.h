@@ -30,7 +30,7 @@ struct SphinxOptions {
   // of other speech: an utterance whose acoustic score under the grammar
   // is worse than under the free model by more than this, per frame, was
   // not in the grammar. One threshold per language of the catalogue.
-  double rejectJapanese = -14.0, rejectEnglish = -16.3;
+  double rejectJapanese = -12.2, rejectEnglish = -14.9;
   // Prints each utterance's two scores to stderr (QUORVEL_SPEECH_TRACE=1).
   bool trace = false;
 };
