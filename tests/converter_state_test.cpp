@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include "app/controls.h"
+#include "app/data_folder.h"
 #include "app/strings.h"
 #include "catalogue/catalogue.h"
 #include "platform/profile.h"
@@ -75,6 +76,33 @@ TEST_F(StartUpTest, SettingsGoWhereTheUserMayWriteThem) {
   ASSERT_EQ(fx.host.messages.size(), 1u);
   EXPECT_EQ(fx.host.messages[0].stringId, IDS_INI_WRITE_FAILED);
   ::unsetenv("XDG_CONFIG_HOME");
+}
+
+// Started from the desktop menu (the home folder holds no catalogue), the
+// window works in the user's data folder, filled once from the installed
+// demo; a folder given or configured, or one that holds catalogues, wins.
+TEST_F(StartUpTest, CataloguesWhereTheUserKeepsThem) {
+  namespace fs = std::filesystem;
+  fs::create_directories(fx.dir / "prefix/share/quorvel/demo/programs");
+  test::WriteFile(fx.dir / "prefix/share/quorvel/demo/Ninshiki.xml", "demo");
+  test::WriteFile(fx.dir / "prefix/share/quorvel/demo/programs/walk.TXA", "walk");
+  const std::string demo = InstalledDemoFolder(fx.dir / "prefix/bin/Quorvel");
+  EXPECT_EQ(demo, fx.dir / "prefix/share/quorvel/demo");
+  ::setenv("XDG_DATA_HOME", (fx.dir / "data").c_str(), 1);
+  fs::create_directory(fx.dir / "home");
+  test::ScopedCwd home(fx.dir / "home");
+  EXPECT_EQ(ChooseDataFolder("/given", "/configured", demo), "/given");
+  EXPECT_EQ(ChooseDataFolder("", "/configured", demo), "/configured");
+  EXPECT_EQ(ChooseDataFolder("", "", demo), fx.dir / "data/quorvel");
+  EXPECT_EQ(test::ReadFile(fx.dir / "data/quorvel/programs/walk.TXA"), "walk");
+  // The user's own catalogue is never replaced by the demo.
+  test::WriteFile(fx.dir / "data/quorvel/Ninshiki.xml", "mine");
+  fs::remove(fx.dir / "data/quorvel/programs/walk.TXA");
+  EXPECT_EQ(ChooseDataFolder("", "", demo), fx.dir / "data/quorvel");
+  EXPECT_EQ(test::ReadFile(fx.dir / "data/quorvel/Ninshiki.xml"), "mine");
+  test::WriteFile("voice.xml", "");
+  EXPECT_EQ(ChooseDataFolder("", "", demo), "");
+  ::unsetenv("XDG_DATA_HOME");
 }
 
 TEST_F(StartUpTest, OddValuesAreMadeSafe) {

@@ -1,9 +1,17 @@
-// Quorvel: the desktop program. Started in the folder that holds the
-// catalogue files; reads and writes Quorvel.ini beside its executable.
+// Quorvel: the desktop program. Works in the folder of the catalogue files
+// (the current one, the one given, or the user's data folder); reads and
+// writes Quorvel.ini beside its executable or in the user's configuration.
 #include <QApplication>
 #include <QCommandLineParser>
 
+#include <filesystem>
 #include <iostream>
+
+#include "app/converter_state.h"
+#include "app/data_folder.h"
+#include "platform/paths.h"
+#include "platform/profile.h"
+#include "platform/sjis.h"
 
 #include "main_window_host.h"
 #include "translations.h"
@@ -20,12 +28,29 @@ int main(int argc, char** argv) {
   parser.addHelpOption();
   QCommandLineOption card("card", "FlashAir card as HOST[:PORT] (default flashair:80).", "HOST[:PORT]");
   parser.addOption(card);
+  QCommandLineOption data("data", "Folder of the catalogue files (default: the current folder, else the "
+                          "user's data folder).", "DIR");
+  parser.addOption(data);
   QCommandLineOption audioFile("audio-file", "Hear a 16-bit PCM WAV file in place of the microphone.", "WAV");
   parser.addOption(audioFile);
   parser.process(app);
   quorvel::FlashAirTarget target;
   if (parser.isSet(card) && !quorvel::ParseCardTarget(parser.value(card).toStdString(), target)) {
     std::cerr << "Quorvel: --card expects HOST or HOST:PORT\n";
+    return 2;
+  }
+  // The catalogues: given, configured, here, or the user's own data folder.
+  const std::string exe = QCoreApplication::applicationFilePath().toStdString();
+  std::string exeInternal;
+  const std::string ini = quorvel::MakeIniPath(quorvel::platform::ToInternalPath(exe, exeInternal) ? exeInternal : "");
+  const std::string folder = quorvel::ChooseDataFolder(
+      parser.value(data).toStdString(),
+      quorvel::sjis::ToUtf8(quorvel::profile::GetString("DATA", "DATA_DIR", "", quorvel::platform::ToNativePath(ini))),
+      quorvel::InstalledDemoFolder(exe));
+  std::error_code ec;
+  if (!folder.empty()) std::filesystem::current_path(folder, ec);
+  if (ec) {
+    std::cerr << "Quorvel: cannot work in " << folder << ": " << ec.message() << "\n";
     return 2;
   }
   quorvel::speech::SphinxOptions speech;
