@@ -16,8 +16,14 @@ constexpr int kCloseButton = 2;
 
 class AboutController : public ui::DialogController {
  public:
-  void OnInit(ui::DialogHost&) override {}
+  explicit AboutController(std::string iniPath) : iniPath_(std::move(iniPath)) {}
+  void OnInit(ui::DialogHost& dialog) override {
+    dialog.SetControlText(ui::kAboutIniText, sjis::FromUtf8Lossy("設定ファイル: ") + iniPath_);
+  }
   void OnCommand(ui::DialogHost& dialog, int id) override { dialog.EndDialog(id); }
+
+ private:
+  std::string iniPath_;
 };
 
 // The program's icon: a robot face, drawn so no image file is needed at run time.
@@ -82,7 +88,7 @@ int MainWindowHost::Run() {
 }
 
 void MainWindowHost::ShowAbout() {
-  AboutController about;
+  AboutController about(core_.state()->iniPath);
   window_->RunModal(ui::kAboutDialogId, about);
 }
 

@@ -1,5 +1,7 @@
 #include "qt_dialog.h"
 
+#include <algorithm>
+
 #include <QApplication>
 #include <QCheckBox>
 #include <QCoreApplication>
@@ -15,6 +17,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSignalBlocker>
+#include <QStyle>
 
 #include "platform/sjis.h"
 
@@ -136,6 +139,50 @@ void QtDialog::Build(const ui::DialogTemplate& t) {
     w->installEventFilter(this);
   }
   for (QWidget* f : frames) f->lower();  // frames stay behind the controls they frame
+  for (QWidget* w : findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) FitText(w);
+}
+
+bool TextFits(const QWidget* w) {
+  auto needed = [w](const QString& text, int extra) {
+    return QFontMetrics(w->font()).horizontalAdvance(QString(text).remove('&')) + extra;
+  };
+  const QStyle* s = w->style();
+  if (auto* b = qobject_cast<const QPushButton*>(w))
+    return needed(b->text(), 2 * (s->pixelMetric(QStyle::PM_ButtonMargin) + s->pixelMetric(QStyle::PM_DefaultFrameWidth))) <= b->width();
+  if (auto* b = qobject_cast<const QCheckBox*>(w))
+    return needed(b->text(), s->pixelMetric(QStyle::PM_IndicatorWidth) + s->pixelMetric(QStyle::PM_CheckBoxLabelSpacing) + 2) <= b->width();
+  if (auto* b = qobject_cast<const QRadioButton*>(w))
+    return needed(b->text(), s->pixelMetric(QStyle::PM_ExclusiveIndicatorWidth) + s->pixelMetric(QStyle::PM_RadioButtonLabelSpacing) + 2) <= b->width();
+  if (auto* g = qobject_cast<const QGroupBox*>(w)) return needed(g->title(), 16) <= g->width();
+  if (auto* l = qobject_cast<const QLabel*>(w)) {
+    if (l->text().isEmpty()) return true;
+    return l->wordWrap() ? l->heightForWidth(l->width()) <= l->height() : needed(l->text(), 0) <= l->width();
+  }
+  return true;
+}
+
+// A text that does not fit its control first takes the free room to its
+// right (up to the next control or the dialog's edge), then is drawn a
+// little smaller (down to four fifths of the dialog's font), and only then
+// grows over what is beside it: no text is ever cut.
+void QtDialog::FitText(QWidget* w) {
+  if (TextFits(w)) return;
+  int room = width() - 4;
+  for (QWidget* other : findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+    const QRect o = other->geometry(), g = w->geometry();
+    if (other == w || qobject_cast<QGroupBox*>(other) || o.left() <= g.left() ||
+        o.bottom() < g.top() || o.top() > g.bottom())
+      continue;
+    room = std::min(room, o.left() - 4);
+  }
+  while (!TextFits(w) && w->geometry().right() < room) w->resize(w->width() + 1, w->height());
+  const qreal full = font().pointSizeF();
+  for (qreal size = full - 0.25; !TextFits(w) && size >= full * 0.8; size -= 0.25) {
+    QFont f = font();
+    f.setPointSizeF(size);
+    w->setFont(f);
+  }
+  while (!TextFits(w) && w->width() < width()) w->resize(w->width() + 1, w->height());
 }
 
 bool QtDialog::eventFilter(QObject* watched, QEvent* e) {

@@ -61,6 +61,7 @@ class QtDialog : public QDialog, public ui::DialogHost {
 
  private:
   void Build(const ui::DialogTemplate& tmpl);
+  void FitText(QWidget* w);
   bool mainWindow_;
   QMap<int, QWidget*> controls_;
   std::optional<int> endResult_;
@@ -68,5 +69,8 @@ class QtDialog : public QDialog, public ui::DialogHost {
 
 // The title of every message box: the program's name.
 QString AppTitle();
+
+// Whether a control shows its whole text at its size and font.
+bool TextFits(const QWidget* w);
 
 }  // namespace quorvel::qt

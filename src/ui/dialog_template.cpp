@@ -54,12 +54,14 @@ DialogTemplate MakeSettings() {
 }
 
 DialogTemplate MakeAbout() {
-  return {kAboutDialogId, "バージョン情報 Quorvel", 170, 62, "MS Shell Dlg", 8, false, false,
+  return {kAboutDialogId, "バージョン情報 Quorvel", 170, 80, "MS Shell Dlg", 8, false, false,
           {
               {kStaticId, K::Icon, kNone, "", 14, 14, 21, 20},
               {kStaticId, K::Static, kNone, "Quorvel Version 1.60", 42, 14, 114, 8},
               {kStaticId, K::Static, kNone, "テモ・ヌムレ ロボット リモコン", 42, 26, 114, 8},
-              {1, K::PushButton, kDefaultButton | kGroup, "OK", 113, 41, 50, 14},
+              // The settings file in use: beside the program or in the user's folder.
+              {kAboutIniText, K::Static, kNone, "", 14, 40, 149, 16},
+              {1, K::PushButton, kDefaultButton | kGroup, "OK", 113, 59, 50, 14},
           }};
 }
 

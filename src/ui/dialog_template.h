@@ -51,6 +51,7 @@ struct DialogTemplate {
 constexpr int kMainDialogId = 102;
 constexpr int kSettingsDialogId = 130;
 constexpr int kAboutDialogId = 100;
+constexpr int kAboutIniText = 1001;  // names the settings file in use
 constexpr int kIconId = 128;
 
 const DialogTemplate& MainDialogTemplate();
