@@ -161,6 +161,9 @@ TEST_F(FlashAirTest, UnreachableOrSilentCardReports119Then120) {
   ASSERT_EQ(Ids(), (std::vector<int>{IDS_FLASHAIR_ERROR, IDS_FLASHAIR_CONNECT}));
   const std::string& text = fx.host.messages[0].text;
   EXPECT_EQ(text.rfind(test::S("FlashAirとの通信に失敗しました["), 0), 0u) << text;
+  // The details name the address tried.
+  for (const auto& m : fx.host.messages)
+    EXPECT_NE(m.details.find("127.0.0.1:" + std::to_string(fx.state->flashAir.port)), std::string::npos) << m.details;
   EXPECT_EQ(text.back(), ']');
 }
 

@@ -94,6 +94,8 @@ TEST_F(HostileTest, CardFilesAreNeverWrittenThroughWhatWasPlanted) {
     EXPECT_FALSE(SendArithmeticLocal(*fx.state, ArithmeticExpr{1, 3, 4})) << Name(p);
     EXPECT_FALSE(SendVoiceLocal(*fx.state, 5, 0, 50)) << Name(p);
     // A dangling link is no command file: the voice send asks for the folder.
+    // The details say which file and why.
+    EXPECT_NE(fx.host.messages.at(0).details.find(log + ": "), std::string::npos) << fx.host.messages[0].details;
     const std::vector<int> once{IDS_REMOTE_WRITE_FAILED},
         twice{IDS_REMOTE_WRITE_FAILED, IDS_REMOTE_WRITE_FAILED};
     EXPECT_EQ(TakeIds(), p == Plant::DanglingLink ? once : twice) << Name(p);
@@ -102,6 +104,7 @@ TEST_F(HostileTest, CardFilesAreNeverWrittenThroughWhatWasPlanted) {
 
     PlantAt(copy, p, Victim());
     EXPECT_FALSE(RunProgramLocal(*fx.state, fx.dir / "walk.TXA")) << Name(p);
+    EXPECT_NE(fx.host.messages.at(0).details.find(copy + ": "), std::string::npos) << fx.host.messages[0].details;
     EXPECT_EQ(TakeIds(), std::vector<int>{IDS_PROGRAM_COPY_FAILED}) << Name(p);
     fs::remove(copy);
     EXPECT_EQ(test::ReadFile(Victim()), "the user's own file") << Name(p);

@@ -137,6 +137,8 @@ TEST_F(RecognizerTest, FailedStartsReportAndLeaveNothingRunning) {
     fx.host.SetCheck(ctl::kRecogniserCheck, true);
     EXPECT_FALSE(StartRecognizer(s)) << c.what;
     EXPECT_EQ(MessageIds(), c.messages) << c.what;
+    // Message 128 speaks of a control panel; its details name the real cause.
+    EXPECT_FALSE(fx.host.messages.back().details.empty()) << c.what;
     EXPECT_FALSE(Checked()) << c.what;
     EXPECT_EQ(s.recognitionActive, 0);
     EXPECT_FALSE(s.recoContext);

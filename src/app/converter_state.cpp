@@ -159,4 +159,10 @@ ui::Answer ConverterState::ShowMessage(int stringId) const {
   return ShowMessage(stringId, LoadString(stringId));
 }
 
+ui::Answer ConverterState::ShowMessage(int stringId, const std::string& text, const std::string& details,
+                                       ui::Icon icon) const {
+  if (mainWindow && !details.empty()) mainWindow->SetMessageDetails(details);
+  return ShowMessage(stringId, text, icon);
+}
+
 }  // namespace quorvel

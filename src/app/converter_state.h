@@ -59,6 +59,10 @@ class ConverterState {
                          ui::Icon icon = ui::Icon::Exclamation,
                          ui::Buttons buttons = ui::Buttons::Ok) const;
   ui::Answer ShowMessage(int stringId) const;
+  // The same with details under the text (UTF-8): the path or address tried
+  // and the system's reason.
+  ui::Answer ShowMessage(int stringId, const std::string& text, const std::string& details,
+                         ui::Icon icon = ui::Icon::Exclamation) const;
 
   // The Open file dialog of the main window. The chosen path comes back in
   // internal form (Shift_JIS); a name Shift_JIS cannot hold is refused with a

@@ -1,6 +1,5 @@
 #include "app/data_folder.h"
 
-#include <cstdlib>
 #include <filesystem>
 
 #include "catalogue/voice_item.h"
@@ -18,13 +17,6 @@ bool HoldsCatalogue(const fs::path& folder) {
   return false;
 }
 
-std::string UserDataFolder() {
-  const char* data = std::getenv("XDG_DATA_HOME");
-  if (data && *data == '/') return std::string(data) + "/quorvel";
-  const char* home = std::getenv("HOME");
-  return std::string(home && *home ? home : "") + "/.local/share/quorvel";
-}
-
 }  // namespace
 
 std::string ChooseDataFolder(const std::string& given, const std::string& configured,
@@ -32,7 +24,7 @@ std::string ChooseDataFolder(const std::string& given, const std::string& config
   if (!given.empty()) return given;
   if (!configured.empty()) return configured;
   if (HoldsCatalogue(fs::current_path())) return "";
-  const fs::path mine = UserDataFolder();
+  const fs::path mine = platform::UserDataFolder();
   std::error_code ec;
   if (!HoldsCatalogue(mine) && !demoFolder.empty() && fs::is_directory(demoFolder, ec)) {
     fs::create_directories(mine, ec);

@@ -126,17 +126,27 @@ struct SendArgs {
   std::string text;
 };
 
+// The state's options with --ini (UTF-8) in internal form; false, said on
+// stderr, when Shift_JIS cannot hold the name.
+bool WithIni(const std::string& ini, StateOptions& options) {
+  if (ini.empty() || platform::ToInternalPath(ini, options.iniPath)) return true;
+  std::cerr << "the INI file name cannot be written in Shift_JIS: " << ini << "\n";
+  return false;
+}
+
+// A text of the command line (UTF-8) in Shift_JIS; nothing, said on stderr,
+// when Shift_JIS cannot hold it.
+std::optional<std::string> Sjis(const std::string& utf8) {
+  auto text = sjis::FromUtf8(utf8);
+  if (!text) std::cerr << "the text cannot be written in Shift_JIS: " << utf8 << "\n";
+  return text;
+}
+
 int RunSend(const SendArgs& a) {
   StateOptions options;
-  if (!a.ini.empty() && !platform::ToInternalPath(a.ini, options.iniPath)) {
-    std::cerr << "the INI file name cannot be written in Shift_JIS: " << a.ini << "\n";
-    return 1;
-  }
-  auto text = sjis::FromUtf8(a.text);
-  if (!text) {
-    std::cerr << "the text cannot be written in Shift_JIS: " << a.text << "\n";
-    return 1;
-  }
+  if (!WithIni(a.ini, options)) return 1;
+  auto text = Sjis(a.text);
+  if (!text) return 1;
   StderrHost host;
   ConverterState state(options);
   if (!a.card.empty()) ParseCardTarget(a.card, state.flashAir);
@@ -168,16 +178,10 @@ struct RegisterArgs {
 // catalogue is written back.
 int RunRegister(const RegisterArgs& a) {
   StateOptions options;
-  if (!a.ini.empty() && !platform::ToInternalPath(a.ini, options.iniPath)) {
-    std::cerr << "the INI file name cannot be written in Shift_JIS: " << a.ini << "\n";
-    return 1;
-  }
-  auto name = sjis::FromUtf8(a.name);
-  auto reading = sjis::FromUtf8(a.reading);
-  if (!name || !reading) {
-    std::cerr << "the text cannot be written in Shift_JIS: " << (name ? a.reading : a.name) << "\n";
-    return 1;
-  }
+  if (!WithIni(a.ini, options)) return 1;
+  auto name = Sjis(a.name);
+  auto reading = name ? Sjis(a.reading) : std::nullopt;
+  if (!name || !reading) return 1;
   StderrHost host;
   host.answerYes = true;
   ConverterState state(options);

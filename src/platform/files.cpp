@@ -208,15 +208,15 @@ WriteOutcome WriteCardFile(const std::string& native, const std::string& bytes) 
   return {};
 }
 
-bool CopyToCard(const std::string& src, const std::string& dst) {
+int CopyToCard(const std::string& src, const std::string& dst) {
   std::string data;
-  if (!ReadWholeFile(src, data)) return false;
+  if (!ReadWholeFile(src, data)) return errno;
   Fd dir;
   std::string name;
-  if (OpenCardFolder(dst, dir, name) != 0) return false;
-  if (::flock(dir.get(), LOCK_EX) != 0) return false;
+  if (int e = OpenCardFolder(dst, dir, name)) return e;
+  if (::flock(dir.get(), LOCK_EX) != 0) return errno;
   SweepTemps(dir.get(), name);
-  return ReplaceByRename(dir.get(), name, data, nullptr) == 0;
+  return ReplaceByRename(dir.get(), name, data, nullptr);
 }
 
 int RewriteFile(const std::string& native,

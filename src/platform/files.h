@@ -33,9 +33,9 @@ WriteOutcome WriteCardFile(const std::string& native, const std::string& bytes);
 
 // Copies src over dst, a file on the card, through a fresh temporary file in
 // dst's folder that replaces dst whole once complete: dst is the old file or
-// a complete copy. The same rules for dst's folder and dst as above. False
-// when anything failed.
-bool CopyToCard(const std::string& src, const std::string& dst);
+// a complete copy. The same rules for dst's folder and dst as above. 0, or
+// the errno of what failed.
+int CopyToCard(const std::string& src, const std::string& dst);
 
 // Rewrites a file the user keeps: edit gets the current content ("" when
 // there is none) and gives the new one, or nothing to leave the file alone.

@@ -31,12 +31,18 @@ bool ToInternalPath(std::string_view native, std::string& internal) {
   return true;
 }
 
-std::string UserConfigFolder() {
-  const char* config = std::getenv("XDG_CONFIG_HOME");
-  if (config && *config == '/') return std::string(config) + "/quorvel";
+namespace {
+// An XDG base folder (only an absolute one counts), else its default under HOME.
+std::string XdgFolder(const char* variable, const char* underHome) {
+  const char* set = std::getenv(variable);
+  if (set && *set == '/') return std::string(set) + "/quorvel";
   const char* home = std::getenv("HOME");
-  return std::string(home && *home ? home : "") + "/.config/quorvel";
+  return std::string(home && *home ? home : "") + underHome + "/quorvel";
 }
+}  // namespace
+
+std::string UserConfigFolder() { return XdgFolder("XDG_CONFIG_HOME", "/.config"); }
+std::string UserDataFolder() { return XdgFolder("XDG_DATA_HOME", "/.local/share"); }
 
 bool FolderWritable(const std::string& native) {
   return ::access(native.empty() ? "." : native.c_str(), W_OK | X_OK) == 0;

@@ -16,9 +16,11 @@ bool ToInternalPath(std::string_view native, std::string& internal);
 // Shift_JIS cannot hold it.
 std::string ExecutablePath();
 
-// The user's own folder for this program's settings (native form):
-// $XDG_CONFIG_HOME/quorvel, else ~/.config/quorvel.
+// The user's own folders for this program (native form): settings in
+// $XDG_CONFIG_HOME/quorvel (~/.config/quorvel), catalogues in
+// $XDG_DATA_HOME/quorvel (~/.local/share/quorvel).
 std::string UserConfigFolder();
+std::string UserDataFolder();
 
 // Whether this user may create files in a folder (native form).
 bool FolderWritable(const std::string& native);

@@ -215,8 +215,11 @@ void QtDialog::PostNotify() { QCoreApplication::postEvent(this, new QEvent(kNoti
 
 ui::Answer QtDialog::MessageBox(int stringId, const std::string& text, ui::Icon icon,
                                 ui::Buttons buttons) {
+  const QString details = U(std::string_view(details_));
+  details_.clear();
   if (messageHook) return messageHook(stringId, U(text), icon, buttons);
   QMessageBox box(this);
+  if (!details.isEmpty()) box.setDetailedText(details);
   box.setWindowTitle(AppTitle());
   box.setText(U(text));
   box.setIcon(icon == ui::Icon::Question   ? QMessageBox::Question

@@ -36,6 +36,7 @@ class QtDialog : public QDialog, public ui::DialogHost {
 
   ui::Answer MessageBox(int stringId, const std::string& text, ui::Icon icon,
                         ui::Buttons buttons) override;
+  void SetMessageDetails(const std::string& details) override { details_ = details; }
   void SetCheck(int controlId, bool checked) override;
   bool GetCheck(int controlId) const override;
   void EnableControl(int controlId, bool enabled) override;
@@ -65,6 +66,7 @@ class QtDialog : public QDialog, public ui::DialogHost {
   bool mainWindow_;
   QMap<int, QWidget*> controls_;
   std::optional<int> endResult_;
+  std::string details_;  // for the next message box
 };
 
 // The title of every message box: the program's name.

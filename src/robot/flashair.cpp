@@ -23,10 +23,10 @@ std::string BaseUrl(const ConverterState& state) {
 
 // Message 119 with the client's error text, cut to 259 bytes and without
 // trailing control characters.
-void ReportHttpError(ConverterState& state, const std::string& error) {
+void ReportHttpError(ConverterState& state, const std::string& error, const std::string& url) {
   std::string text(sjis::TruncateAtChar(sjis::FromUtf8Lossy(error), 259));
   while (!text.empty() && static_cast<unsigned char>(text.back()) < 0x20) text.pop_back();
-  state.ShowMessage(IDS_FLASHAIR_ERROR, FormatString(IDS_FLASHAIR_ERROR, text));
+  state.ShowMessage(IDS_FLASHAIR_ERROR, FormatString(IDS_FLASHAIR_ERROR, text), url + ": " + error);
 }
 
 bool UploadRecord(ConverterState& state, const RemoteCommand& record) {
@@ -75,7 +75,7 @@ std::string BuildUploadBody(const std::string& fileName, const std::string& data
 std::string HttpGetText(ConverterState& state, const std::string& url) {
   auto reply = platform::HttpGet(url, kPrepareReplyMax, state.flashAir.limits);
   if (!reply.ok) {
-    ReportHttpError(state, reply.error);
+    ReportHttpError(state, reply.error, url);
     return "";
   }
   return reply.body;
@@ -86,7 +86,7 @@ bool PostUploadForm(ConverterState& state, const std::string& fileName, const st
   auto reply = platform::HttpPost10(BaseUrl(state), UploadHeader(),
                                     BuildUploadBody(fileName, data), state.flashAir.limits);
   if (!reply.ok) {
-    ReportHttpError(state, reply.error);
+    ReportHttpError(state, reply.error, BaseUrl(state));
     return false;
   }
   return true;
@@ -95,11 +95,12 @@ bool PostUploadForm(ConverterState& state, const std::string& fileName, const st
 bool UploadFile(ConverterState& state, const std::string& fileName, const std::string& data) {
   std::string reply = HttpGetText(state, BaseUrl(state) + "?WRITEPROTECT=OFF&UPDIR=/ADDON");
   if (reply.size() != 7 || strncasecmp(reply.c_str(), "SUCCESS", 7) != 0) {
-    state.ShowMessage(IDS_FLASHAIR_CONNECT);
+    state.ShowMessage(IDS_FLASHAIR_CONNECT, LoadString(IDS_FLASHAIR_CONNECT),
+                      BaseUrl(state) + (reply.empty() ? ": no answer" : ": the card answered \"" + reply + "\""));
     return false;
   }
   if (!PostUploadForm(state, fileName, data)) {
-    state.ShowMessage(IDS_FLASHAIR_UPLOAD);
+    state.ShowMessage(IDS_FLASHAIR_UPLOAD, LoadString(IDS_FLASHAIR_UPLOAD), BaseUrl(state));
     return false;
   }
   return true;

@@ -1,6 +1,7 @@
 #include "robot/local_transport.h"
 
 #include <cerrno>
+#include <cstring>
 
 #include "app/converter_state.h"
 #include "app/strings.h"
@@ -44,7 +45,8 @@ bool WriteRecord(ConverterState& state, const std::string& internalPath,
   auto outcome = platform::WriteCardFile(
       native, std::string(record.begin(), record.end()));
   if (outcome.kind == platform::WriteOutcome::OpenFailed) {
-    state.ShowMessage(IDS_REMOTE_WRITE_FAILED);
+    state.ShowMessage(IDS_REMOTE_WRITE_FAILED, LoadString(IDS_REMOTE_WRITE_FAILED),
+                      native + ": " + std::strerror(outcome.error));
     return false;
   }
   if (outcome.kind == platform::WriteOutcome::WriteFailed) {
@@ -99,8 +101,9 @@ bool RunProgramLocal(ConverterState& state, const std::string& programPath) {
     state.remoteDir = platform::ToInternalPath(mount, internal) ? internal : "";
   }
   const std::string copy = platform::ToNativePath(state.remoteDir + kProgramCopy);
-  if (!platform::CopyToCard(platform::ToNativePath(programPath), copy)) {
-    state.ShowMessage(IDS_PROGRAM_COPY_FAILED);
+  if (int e = platform::CopyToCard(platform::ToNativePath(programPath), copy)) {
+    state.ShowMessage(IDS_PROGRAM_COPY_FAILED, LoadString(IDS_PROGRAM_COPY_FAILED),
+                      platform::ToNativePath(programPath) + " -> " + copy + ": " + std::strerror(e));
     return false;
   }
   return SendVoiceLocal(state, kRunProgramVoiceId, 0, 0);

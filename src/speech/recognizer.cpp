@@ -26,10 +26,14 @@ void ReleaseSession(ConverterState& state) {
   state.grammar.reset();
 }
 
-bool StartFailed(ConverterState& state) {
+// Message 128 speaks of a control panel; the details say what really failed.
+bool StartFailed(ConverterState& state, const std::string& cause) {
   state.recognitionActive = 0;
   SetCheckbox(state, false);
-  state.ShowMessage(IDS_SPEECH_INIT_FAILED);
+  std::string details = cause;
+  if (state.speechEngine && !state.speechEngine->LastError().empty())
+    details += ": " + state.speechEngine->LastError();
+  state.ShowMessage(IDS_SPEECH_INIT_FAILED, LoadString(IDS_SPEECH_INIT_FAILED), details);
   ReleaseSession(state);
   return false;
 }
@@ -50,12 +54,13 @@ bool StartRecognizer(ConverterState& state) {
     return true;
   }
   speech::Engine* engine = state.speechEngine.get();
-  if (!engine || Failed(engine->Initialize())) return StartFailed(state);
+  if (!engine || Failed(engine->Initialize())) return StartFailed(state, "No speech recogniser is available");
   std::shared_ptr<speech::Recognizer> recognizer;
-  if (Failed(engine->CreateRecognizer(recognizer))) return StartFailed(state);
+  if (Failed(engine->CreateRecognizer(recognizer)))
+    return StartFailed(state, "The recogniser's acoustic model could not be loaded");
   if (Failed(recognizer->CreateRecoContext(state.recoContext))) {
     state.recoContext.reset();
-    return StartFailed(state);
+    return StartFailed(state, "The recogniser could not be set up");
   }
   if (!Failed(state.recoContext->SetNotifyCallback(state.notifyWindow)))
     state.recoContext->SetInterest(speech::kRecognitionInterest, speech::kRecognitionInterest);
@@ -68,18 +73,20 @@ bool StartRecognizer(ConverterState& state) {
   recognizer->SetInput(audio, true);
   audio.reset();
 
-  if (Failed(recognizer->SetRecoState(speech::RecoState::Active))) return StartFailed(state);
+  if (Failed(recognizer->SetRecoState(speech::RecoState::Active)))
+    return StartFailed(state, "No microphone: no PulseAudio or PipeWire source could be opened");
   if (Failed(state.recoContext->CreateGrammar(0, state.grammar))) {
     state.grammar.reset();
-    return StartFailed(state);
+    return StartFailed(state, "The recogniser could not make a grammar");
   }
-  if (Failed(state.grammar->LoadDictation())) return StartFailed(state);
+  if (Failed(state.grammar->LoadDictation())) return StartFailed(state, "The dictation model could not be loaded");
   if (!state.generalDictation) {
-    if (Failed(LoadGrammar(state, GrammarFileOf(state)))) return StartFailed(state);
-    if (Failed(state.grammar->SetRuleState(RuleState::Active))) return StartFailed(state);
+    if (Failed(LoadGrammar(state, GrammarFileOf(state))))
+      return StartFailed(state, "The recogniser refused the grammar " + platform::ToNativePath(GrammarFileOf(state)));
+    if (Failed(state.grammar->SetRuleState(RuleState::Active))) return StartFailed(state, "The grammar's rules could not be switched on");
   }
   if (state.undefinedIndex != -1 || state.generalDictation) {
-    if (Failed(state.grammar->SetDictationState(RuleState::Active))) return StartFailed(state);
+    if (Failed(state.grammar->SetDictationState(RuleState::Active))) return StartFailed(state, "Dictation could not be switched on");
   }
   state.recognitionActive = 1;
   SetCheckbox(state, true);

@@ -39,6 +39,10 @@ class DialogHost {
   // string table entry the text came from.
   virtual Answer MessageBox(int stringId, const std::string& text, Icon icon,
                             Buttons buttons) = 0;
+  // What the next message box shows under its text as details (UTF-8): the
+  // path or address tried and the system's reason, where the message itself
+  // names neither. A host without room for them ignores them.
+  virtual void SetMessageDetails(const std::string& details) { (void)details; }
 
   virtual void SetCheck(int controlId, bool checked) = 0;
   virtual bool GetCheck(int controlId) const = 0;

@@ -4,7 +4,8 @@ namespace quorvel::ui {
 
 Answer HeadlessHost::MessageBox(int stringId, const std::string& text, Icon icon,
                                 Buttons buttons) {
-  messages.push_back({stringId, text, icon, buttons});
+  messages.push_back({stringId, text, icon, buttons, std::move(details_)});
+  details_.clear();
   if (buttons == Buttons::Ok) return Answer::Ok;
   if (scriptedAnswers.empty()) return Answer::Yes;
   Answer a = scriptedAnswers.front();

@@ -15,12 +15,14 @@ struct RecordedMessage {
   std::string text;  // final text, Shift_JIS
   Icon icon;
   Buttons buttons;
+  std::string details = {};  // UTF-8, see SetMessageDetails
 };
 
 class HeadlessHost : public DialogHost {
  public:
   Answer MessageBox(int stringId, const std::string& text, Icon icon,
                     Buttons buttons) override;
+  void SetMessageDetails(const std::string& details) override { details_ = details; }
   void SetCheck(int controlId, bool checked) override { checks_[controlId] = checked; }
   bool GetCheck(int controlId) const override;
   void EnableControl(int controlId, bool enabled) override { enabled_[controlId] = enabled; }
@@ -73,6 +75,7 @@ class HeadlessHost : public DialogHost {
   std::map<int, std::string> texts_;
   std::map<int, List> lists_;
   int focus_ = -1;
+  std::string details_;  // for the next message box
 };
 
 }  // namespace quorvel::ui

@@ -25,8 +25,11 @@ std::string Name(const std::uint8_t*& p, const std::uint8_t* end) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   static const std::string ini = [] {
-    char dir[] = "/tmp/quorvel-fuzz-XXXXXX";
-    FUZZ_CHECK(::mkdtemp(dir));
+    // In memory where there is a tmpfs: every write is synced to its disk.
+    char shm[] = "/dev/shm/quorvel-fuzz-XXXXXX", tmp[] = "/tmp/quorvel-fuzz-XXXXXX";
+    char* dir = ::mkdtemp(shm);
+    if (!dir) dir = ::mkdtemp(tmp);
+    FUZZ_CHECK(dir);
     return std::string(dir) + "/Quorvel.ini";
   }();
   const std::uint8_t* p = data;

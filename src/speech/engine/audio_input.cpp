@@ -176,7 +176,10 @@ HResult DefaultAudioToken::CreateInstance(std::shared_ptr<AudioInput>& out) {
   }
   std::string error;
   auto pulse = PulseInput::Open(error);
-  if (!pulse) return kNoAudioDevice;
+  if (!pulse) {
+    if (onError) onError("PulseAudio: " + error);
+    return kNoAudioDevice;
+  }
   out = pulse;
   return kOk;
 }

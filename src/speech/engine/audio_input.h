@@ -65,6 +65,8 @@ class DefaultAudioToken : public AudioToken {
   DefaultAudioToken(std::vector<std::vector<std::int16_t>> files, WavFileInput::Options options)
       : files_(std::move(files)), options_(std::move(options)) {}
   HResult CreateInstance(std::shared_ptr<AudioInput>& out) override;
+  // Why the source could not be opened, in PulseAudio's words.
+  std::function<void(const std::string&)> onError;
 
  private:
   std::vector<std::vector<std::int16_t>> files_;

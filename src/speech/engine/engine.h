@@ -111,6 +111,8 @@ class Engine {
   virtual void Uninitialize() = 0;
   virtual HResult CreateRecognizer(std::shared_ptr<Recognizer>& out) = 0;
   virtual HResult GetDefaultAudioInputToken(std::shared_ptr<AudioToken>& out) = 0;
+  // What last went wrong, in the system's words (UTF-8); empty when nothing did.
+  virtual std::string LastError() const { return ""; }
 };
 
 }  // namespace quorvel::speech

@@ -217,6 +217,7 @@ struct PocketSphinxEngine::Shared {
   std::shared_ptr<const Lexicon> lexicon;
   DecoderPool pool;
   SphinxStats stats;
+  std::string lastError;
 
   std::shared_ptr<const Lexicon> GetLexicon() {
     std::lock_guard lock(mutex);
@@ -569,6 +570,7 @@ PocketSphinxEngine::~PocketSphinxEngine() = default;
 
 HResult PocketSphinxEngine::Initialize() {
   std::lock_guard lock(shared_->mutex);
+  shared_->lastError.clear();
   ++shared_->initialized;
   return kOk;
 }
@@ -584,15 +586,29 @@ HResult PocketSphinxEngine::CreateRecognizer(std::shared_ptr<Recognizer>& out) {
     if (shared_->initialized == 0) return kNotInitialized;
   }
   auto decoder = shared_->pool.Take(shared_->options, DecoderKind::Grammar);
-  if (!decoder) return kFail;
+  if (!decoder) {
+    std::lock_guard lock(shared_->mutex);
+    shared_->lastError = "no usable acoustic model in " + shared_->options.modelDir;
+    return kFail;
+  }
   out = std::make_shared<SphinxRecognizerFront>(
       std::make_shared<SphinxRecognizer>(shared_, std::move(decoder)));
   return kOk;
 }
 
 HResult PocketSphinxEngine::GetDefaultAudioInputToken(std::shared_ptr<AudioToken>& out) {
-  out = std::make_shared<DefaultAudioToken>(shared_->options.audioFiles, shared_->options.audioOptions);
+  auto token = std::make_shared<DefaultAudioToken>(shared_->options.audioFiles, shared_->options.audioOptions);
+  token->onError = [shared = shared_](const std::string& error) {
+    std::lock_guard lock(shared->mutex);
+    shared->lastError = error;
+  };
+  out = token;
   return kOk;
+}
+
+std::string PocketSphinxEngine::LastError() const {
+  std::lock_guard lock(shared_->mutex);
+  return shared_->lastError;
 }
 
 SphinxStats PocketSphinxEngine::Stats() const {

@@ -63,6 +63,7 @@ class PocketSphinxEngine : public Engine {
   HResult GetDefaultAudioInputToken(std::shared_ptr<AudioToken>& out) override;
 
   SphinxStats Stats() const;
+  std::string LastError() const override;
   struct Shared;
 
  private:
