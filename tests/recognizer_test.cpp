@@ -60,6 +60,31 @@ class RecognizerTest : public ::testing::Test {
   test::ScopedCwd cwd{fx.dir.path()};
 };
 
+// The window does not wait for the models: the start at start-up runs on
+// the UI thread once they are loaded, and a window closed before that
+// starts nothing.
+TEST_F(RecognizerTest, StartUpWaitsForTheModelsWithoutHoldingTheWindow) {
+  test::WriteFile(fx.Ini(), "[REMOTE]\r\nREMOTE_DIR=card/\r\n");
+  for (bool closedFirst : {false, true}) {
+    engine = std::make_shared<speech::ScriptedEngine>();
+    engine->loading = true;
+    fx.host.SetCheck(ctl::kRecogniserCheck, false);
+    std::vector<std::function<void()>> posted;
+    ConverterState& s = fx.Make();
+    s.speechEngine = engine;
+    s.postToWindow = [&](std::function<void()> task) { posted.push_back(std::move(task)); };
+    s.AttachWindow(&fx.host);
+    EXPECT_FALSE(engine->Session());
+    EXPECT_FALSE(Checked());
+    if (closedFirst) s.Shutdown();
+    engine->FinishLoading();
+    for (auto& task : posted) task();
+    EXPECT_EQ(Checked(), !closedFirst);
+    EXPECT_EQ(engine->Session().has_value(), !closedFirst);
+    s.Shutdown();
+  }
+}
+
 TEST_F(RecognizerTest, StartBuildsTheSessionForTheShownCatalogue) {
   struct Case {
     std::string ini;

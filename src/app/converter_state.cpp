@@ -95,7 +95,19 @@ void ConverterState::AttachWindow(ui::DialogHost* window) {
   }
   LoadCatalogue(*this, dataSet);
   if (dataSet == kProgramDataSet) ScanProgramFolder(*this);
-  if (ReadIniInt("SPEECH", "AUTOSTART", 1) == 1) StartRecognizer(*this);
+  if (ReadIniInt("SPEECH", "AUTOSTART", 1) == 1) {
+    // The window is usable while the recogniser's models still load; the
+    // start runs once they are there, and check box 1037 then shows it.
+    if (speechEngine && !speechEngine->Ready() && postToWindow) {
+      speechEngine->WhenReady([this, post = postToWindow] {
+        post([this] {
+          if (!shutDown_) StartRecognizer(*this);
+        });
+      });
+    } else {
+      StartRecognizer(*this);
+    }
+  }
   FillList(*this);
 }
 
@@ -105,6 +117,7 @@ void ConverterState::Shutdown() {
   WriteIniString("DATA", "PLAYER_TYPE", std::to_string(dataSet % 10));
   WriteIniString("SPEECH", "DICTIONARY", dictionaryPath);
   WriteIniString("SPEECH", "GENERAL", generalDictation ? "1" : "0");
+  if (speechEngine) speechEngine->CancelWhenReady();
   StopRecognizer(*this);
   ClearItems(*this, true);
   instanceMutex.Release();

@@ -93,6 +93,9 @@ class ConverterState {
   // Set by the window: posts the recogniser's notification to the UI thread.
   // May be called from the recogniser's own thread.
   std::function<void()> notifyWindow;
+  // Set by a window that runs an event loop: runs a task on the UI thread
+  // later. Safe from any thread.
+  std::function<void(std::function<void()>)> postToWindow;
   // The recogniser session: the context is set exactly while one exists.
   std::shared_ptr<speech::Engine> speechEngine;
   std::shared_ptr<speech::RecoContext> recoContext;

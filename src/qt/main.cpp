@@ -3,6 +3,8 @@
 // writes Quorvel.ini beside its executable or in the user's configuration.
 #include <QApplication>
 #include <QCommandLineParser>
+#include <QElapsedTimer>
+#include <QTimer>
 
 #include <filesystem>
 #include <iostream>
@@ -18,7 +20,27 @@
 #include "robot/flashair.h"
 #include "speech/engine/pocketsphinx_engine.h"
 
+// With QUORVEL_STARTUP_REPORT set, prints when the window was shown and when
+// the recogniser's check box came on, in ms from the start, then quits (the
+// start-up benchmark).
+void ReportStartUp(const QElapsedTimer& sinceStart, quorvel::qt::MainWindowHost& window) {
+  QTimer::singleShot(0, &window.window(), [&sinceStart] {
+    std::cout << "shown " << sinceStart.elapsed() << " ms" << std::endl;
+  });
+  auto* poll = new QTimer(&window.window());
+  QObject::connect(poll, &QTimer::timeout, &window.window(), [&sinceStart, &window, poll] {
+    if (!window.window().GetCheck(1037) && sinceStart.elapsed() < 20000) return;
+    std::cout << "recogniser " << (window.window().GetCheck(1037) ? "on" : "off") << " "
+              << sinceStart.elapsed() << " ms" << std::endl;
+    poll->stop();
+    window.window().reject();
+  });
+  poll->start(5);
+}
+
 int main(int argc, char** argv) {
+  QElapsedTimer sinceStart;
+  sinceStart.start();
   QApplication app(argc, argv);
   QApplication::setApplicationName("Quorvel");
   QApplication::setDesktopFileName("org.quorvel.Quorvel");
@@ -64,7 +86,10 @@ int main(int argc, char** argv) {
     speech.audioOptions.realTime = true;  // heard as it would be spoken
   }
   quorvel::StateOptions options;
-  options.speechEngine = std::make_shared<quorvel::speech::PocketSphinxEngine>(std::move(speech));
+  auto engine = std::make_shared<quorvel::speech::PocketSphinxEngine>(std::move(speech));
+  engine->Preload();  // the window does not wait for the models
+  options.speechEngine = engine;
   quorvel::qt::MainWindowHost window(options, parser.isSet(card) ? &target : nullptr);
+  if (qEnvironmentVariableIsSet("QUORVEL_STARTUP_REPORT")) ReportStartUp(sinceStart, window);
   return window.Run();
 }

@@ -5,6 +5,7 @@
 #include <QKeySequence>
 #include <QPainter>
 #include <QPixmap>
+#include <QTimer>
 
 #include "app/strings.h"
 #include "platform/sjis.h"
@@ -62,6 +63,9 @@ MainWindowHost::MainWindowHost(const StateOptions& options, const FlashAirTarget
   w.onEnterKey = [this] { core_.OnEnterKey(); };
   w.onNotify = [this] { core_.OnRecognizerNotify(); };
   core_.state()->notifyWindow = [win = window_.get()] { win->PostNotify(); };
+  core_.state()->postToWindow = [win = window_.get()](std::function<void()> task) {
+    QMetaObject::invokeMethod(win, std::move(task), Qt::QueuedConnection);
+  };
 
   // Where a Linux user looks for "About": the context menu and F1.
   const std::string about = LoadString(IDS_ABOUTBOX);
@@ -80,8 +84,9 @@ MainWindowHost::~MainWindowHost() { core_.OnDestroy(); }
 void MainWindowHost::Initialise() { core_.OnInitDialog(*window_); }
 
 int MainWindowHost::Run() {
-  Initialise();
+  // Shown at once; the start-up fills it from the event loop a moment later.
   window_->show();
+  QTimer::singleShot(0, window_.get(), [this] { Initialise(); });
   window_->exec();
   core_.OnDestroy();  // the window is gone: write the keys, free the table, release the lock
   return 0;

@@ -113,6 +113,13 @@ class Engine {
   virtual HResult GetDefaultAudioInputToken(std::shared_ptr<AudioToken>& out) = 0;
   // What last went wrong, in the system's words (UTF-8); empty when nothing did.
   virtual std::string LastError() const { return ""; }
+  // Whether the models are loaded, so a start takes no time. An engine that
+  // loads them in the background calls ready once they are (from its own
+  // thread), unless CancelWhenReady came first; ready runs at once when
+  // they are loaded already.
+  virtual bool Ready() const { return true; }
+  virtual void WhenReady(std::function<void()> ready) { ready(); }
+  virtual void CancelWhenReady() {}
 };
 
 }  // namespace quorvel::speech

@@ -218,14 +218,21 @@ struct PocketSphinxEngine::Shared {
   DecoderPool pool;
   SphinxStats stats;
   std::string lastError;
+  // The background load: whether it runs, and who waits for its end.
+  bool loading = false;
+  std::vector<std::function<void()>> whenReady;
 
   std::shared_ptr<const Lexicon> GetLexicon() {
-    std::lock_guard lock(mutex);
-    if (!lexicon) {
-      auto l = std::make_shared<Lexicon>();
-      l->Load(options.modelDir + "/cmudict-en-us.dict");
-      lexicon = l;
+    {
+      std::lock_guard lock(mutex);
+      if (lexicon) return lexicon;
     }
+    // Read without the lock: the window asks whether the models are ready
+    // meanwhile, and must not wait for the dictionary to be read.
+    auto l = std::make_shared<Lexicon>();
+    l->Load(options.modelDir + "/cmudict-en-us.dict");
+    std::lock_guard lock(mutex);
+    if (!lexicon) lexicon = l;
     return lexicon;
   }
 };
@@ -566,7 +573,49 @@ PocketSphinxEngine::PocketSphinxEngine(SphinxOptions options) : shared_(std::mak
   shared_->options = std::move(options);
   err_set_logfp(nullptr);
 }
-PocketSphinxEngine::~PocketSphinxEngine() = default;
+PocketSphinxEngine::~PocketSphinxEngine() {
+  CancelWhenReady();
+  if (preload_.joinable()) preload_.join();
+}
+
+void PocketSphinxEngine::Preload() {
+  {
+    std::lock_guard lock(shared_->mutex);
+    if (shared_->loading || preload_.joinable()) return;
+    shared_->loading = true;
+  }
+  preload_ = std::thread([shared = shared_] {
+    shared->GetLexicon();
+    for (DecoderKind kind : {DecoderKind::Grammar, DecoderKind::Free, DecoderKind::Dictation})
+      shared->pool.Give(Decoder::Create(shared->options, kind), kind);
+    std::lock_guard lock(shared->mutex);
+    shared->loading = false;
+    // Under the lock, so a cancel that returns has no call still running.
+    for (auto& ready : shared->whenReady) ready();
+    shared->whenReady.clear();
+  });
+}
+
+bool PocketSphinxEngine::Ready() const {
+  std::lock_guard lock(shared_->mutex);
+  return !shared_->loading;
+}
+
+void PocketSphinxEngine::WhenReady(std::function<void()> ready) {
+  {
+    std::lock_guard lock(shared_->mutex);
+    if (shared_->loading) {
+      shared_->whenReady.push_back(std::move(ready));
+      return;
+    }
+  }
+  ready();
+}
+
+void PocketSphinxEngine::CancelWhenReady() {
+  std::lock_guard lock(shared_->mutex);
+  shared_->whenReady.clear();
+}
 
 HResult PocketSphinxEngine::Initialize() {
   std::lock_guard lock(shared_->mutex);

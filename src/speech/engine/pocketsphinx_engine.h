@@ -3,8 +3,10 @@
 // decodes each with the catalogue grammar and, while dictation is active,
 // with a free model of other speech and the en-us language model.
 #pragma once
+#include <functional>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "speech/engine/audio_input.h"
@@ -64,10 +66,19 @@ class PocketSphinxEngine : public Engine {
 
   SphinxStats Stats() const;
   std::string LastError() const override;
+
+  // Loads the models on a thread of its own (the window starts meanwhile):
+  // a decoder of each kind and the pronouncing dictionary, ready for the
+  // first start. Until that is done, Ready() is false.
+  void Preload();
+  bool Ready() const override;
+  void WhenReady(std::function<void()> ready) override;
+  void CancelWhenReady() override;
   struct Shared;
 
  private:
   std::shared_ptr<Shared> shared_;
+  std::thread preload_;
 };
 
 }  // namespace quorvel::speech

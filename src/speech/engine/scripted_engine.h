@@ -52,6 +52,23 @@ class ScriptedEngine : public Engine {
   int initializeCalls = 0;
   int uninitializeCalls = 0;
 
+  // Models that load in the background: until FinishLoading, Ready() is
+  // false and WhenReady waits.
+  bool loading = false;
+  void FinishLoading() {
+    loading = false;
+    auto ready = std::move(waiting);
+    waiting.clear();
+    for (auto& r : ready) r();
+  }
+  bool Ready() const override { return !loading; }
+  void WhenReady(std::function<void()> ready) override {
+    if (loading) waiting.push_back(std::move(ready));
+    else ready();
+  }
+  void CancelWhenReady() override { waiting.clear(); }
+  std::vector<std::function<void()>> waiting;
+
   // The state of the newest context that is still alive; nothing if none.
   std::optional<ScriptedSession> Session() const;
   // Queues a recognition on the live context; no text: GetText fails.
