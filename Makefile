@@ -44,6 +44,7 @@ test: test-plain test-sanitize test-fuzz
 
 bench: build
 	$(BUILD)/bench/quorvel-bench
+	bash bench/startup_bench.sh $(BUILD)
 	$(BUILD)/bench/quorvel-speech-bench
 
 clean:
