@@ -11,6 +11,7 @@
 #include "app/converter_state.h"
 #include "catalogue/catalogue.h"
 #include "catalogue/grammar_writer.h"
+#include "cli/arguments.h"
 #include "cli/recognize.h"
 #include "cli/stderr_host.h"
 #include "platform/paths.h"
@@ -68,10 +69,7 @@ int RunCatalogue(const CatalogueArgs& a) {
   state.dataSet = a.dataSet;
   state.items.assign(static_cast<std::size_t>(ClampCapacity(a.capacity)), VoiceItem{});
   std::string path;
-  if (!platform::ToInternalPath(a.file, path)) {
-    std::cerr << "the file name cannot be written in Shift_JIS: " << a.file << "\n";
-    return 1;
-  }
+  if (!ToInternal(a.file, path, "file")) return 1;
   bool ok;
   if (a.dataSet == kDictionaryDataSet) {
     state.dictionaryPath = path;
@@ -82,10 +80,7 @@ int RunCatalogue(const CatalogueArgs& a) {
   if (!ok) return 1;
   if (!a.scanFolder.empty()) {
     std::string folder;
-    if (!platform::ToInternalPath(a.scanFolder, folder)) {
-      std::cerr << "the folder name cannot be written in Shift_JIS: " << a.scanFolder << "\n";
-      return 1;
-    }
+    if (!ToInternal(a.scanFolder, folder, "folder")) return 1;
     ScanProgramFolderAt(state, folder);
   }
   Json items = Json::array();
@@ -126,25 +121,9 @@ struct SendArgs {
   std::string text;
 };
 
-// The state's options with --ini (UTF-8) in internal form; false, said on
-// stderr, when Shift_JIS cannot hold the name.
-bool WithIni(const std::string& ini, StateOptions& options) {
-  if (ini.empty() || platform::ToInternalPath(ini, options.iniPath)) return true;
-  std::cerr << "the INI file name cannot be written in Shift_JIS: " << ini << "\n";
-  return false;
-}
-
-// A text of the command line (UTF-8) in Shift_JIS; nothing, said on stderr,
-// when Shift_JIS cannot hold it.
-std::optional<std::string> Sjis(const std::string& utf8) {
-  auto text = sjis::FromUtf8(utf8);
-  if (!text) std::cerr << "the text cannot be written in Shift_JIS: " << utf8 << "\n";
-  return text;
-}
-
 int RunSend(const SendArgs& a) {
   StateOptions options;
-  if (!WithIni(a.ini, options)) return 1;
+  if (!a.ini.empty() && !ToInternal(a.ini, options.iniPath, "INI file")) return 1;
   auto text = Sjis(a.text);
   if (!text) return 1;
   StderrHost host;
@@ -178,7 +157,7 @@ struct RegisterArgs {
 // catalogue is written back.
 int RunRegister(const RegisterArgs& a) {
   StateOptions options;
-  if (!WithIni(a.ini, options)) return 1;
+  if (!a.ini.empty() && !ToInternal(a.ini, options.iniPath, "INI file")) return 1;
   auto name = Sjis(a.name);
   auto reading = name ? Sjis(a.reading) : std::nullopt;
   if (!name || !reading) return 1;

@@ -8,6 +8,7 @@
 #include "app/controls.h"
 #include "app/converter_state.h"
 #include "catalogue/catalogue.h"
+#include "cli/arguments.h"
 #include "cli/stderr_host.h"
 #include "platform/paths.h"
 #include "speech/engine/pocketsphinx_engine.h"
@@ -27,12 +28,6 @@ class RecognitionHost : public StderrHost {
   }
   std::vector<std::string> heard;
 };
-
-bool ToInternal(const std::string& native, std::string& internal, const char* what) {
-  if (platform::ToInternalPath(native, internal)) return true;
-  std::cerr << "the " << what << " name cannot be written in Shift_JIS: " << native << "\n";
-  return false;
-}
 
 }  // namespace
 

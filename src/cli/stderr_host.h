@@ -14,14 +14,15 @@ class StderrHost : public ui::HeadlessHost {
   // A question is answered No unless the command itself stands for the user's Yes.
   bool answerYes = false;
 
+  // Recorded as the headless host does (with any details), and said on
+  // stderr with its details.
   ui::Answer MessageBox(int stringId, const std::string& text, ui::Icon icon,
                         ui::Buttons buttons) override {
-    messages.push_back({stringId, text, icon, buttons});
-    if (buttons == ui::Buttons::Ok) {
-      std::cerr << sjis::ToUtf8(text) << "\n";
-      return ui::Answer::Ok;
-    }
-    return answerYes ? ui::Answer::Yes : ui::Answer::No;
+    HeadlessHost::MessageBox(stringId, text, icon, buttons);
+    if (buttons != ui::Buttons::Ok) return answerYes ? ui::Answer::Yes : ui::Answer::No;
+    std::cerr << sjis::ToUtf8(text) << "\n";
+    if (!messages.back().details.empty()) std::cerr << "  (" << messages.back().details << ")\n";
+    return ui::Answer::Ok;
   }
   std::optional<std::string> OpenFileDialog(const ui::FileDialogRequest& request) override {
     const char* key = request.filterPattern == "*.TXA"   ? "REMOTE/PROGRAM_FOLDER"

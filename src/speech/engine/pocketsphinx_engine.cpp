@@ -438,8 +438,7 @@ class SphinxRecognizer {
                      shown.c_str(), hf.text.c_str(), margin, hg.frames, hd.text.c_str());
       std::lock_guard lock(shared_->mutex);
       shared_->stats.weighed.push_back(
-          {shared_->stats.audioSamples, shown, margin, hg.acoustic - hf.acoustic, hg.frames, hf.wordFrames,
-           hg.wordFrames});
+          {shared_->stats.audioSamples, shown, hg.acoustic - hf.acoustic, hg.frames, hf.wordFrames, hg.wordFrames});
     } else {
       text = g ? shown : hd.text;
     }

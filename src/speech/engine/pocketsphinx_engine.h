@@ -47,8 +47,7 @@ struct SphinxStats {
   struct Weighed {
     long atSample;
     std::string grammar;
-    double margin;
-    double difference;  // grammar's acoustic score less the free model's
+    double difference;  // grammar's acoustic score less the free model's; per frame, the margin
     int frames, speechFrames;  // all, and those the free model put sounds in
     int wordFrames;            // those the grammar put words in
   };
