@@ -2,10 +2,11 @@
 # Both install missing Debian packages and build first.
 BUILD ?= build
 ASAN_BUILD ?= build-asan
+WIN_BUILD ?= build-windows
 WERROR ?= $(if $(CI),ON,OFF)
 JOBS ?= $(shell nproc)
 
-.PHONY: deps build run package test test-plain test-sanitize test-fuzz fuzz bench clean
+.PHONY: deps build run package windows test test-plain test-sanitize test-fuzz test-windows fuzz bench clean
 
 deps:
 	bash scripts/setup-deps.sh
@@ -21,6 +22,13 @@ run: build
 package: build
 	cd $(BUILD) && cpack -G DEB -B $(CURDIR)
 	rm -rf $(CURDIR)/_CPack_Packages
+
+# The Windows programs and build-windows/quorvel-windows-x64.zip (mingw-w64).
+windows: deps
+	bash scripts/windows-sources.sh $(WIN_BUILD)/third_party
+	cmake -S . -B $(WIN_BUILD) -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake \
+	  -DCMAKE_BUILD_TYPE=Release -DQUORVEL_WERROR=$(WERROR)
+	cmake --build $(WIN_BUILD) -j $(JOBS)
 
 test-plain: build
 	ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)
@@ -48,4 +56,4 @@ bench: build
 	$(BUILD)/bench/quorvel-speech-bench
 
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD) build-fuzz
+	rm -rf $(BUILD) $(ASAN_BUILD) $(WIN_BUILD) build-fuzz

@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <climits>
-#include <filesystem>
 #include <vector>
 
 #include "app/converter_state.h"
@@ -172,21 +171,8 @@ void ScanProgramFolder(ConverterState& state) {
 void ScanProgramFolderAt(ConverterState& state, const std::string& folder) {
   if (folder.size() + 6 > profile::kMaxValue) return;  // folder\*.TXA over the path limit
 
-  namespace fs = std::filesystem;
-  std::error_code ec;
-  fs::directory_iterator it(platform::ToNativePath(folder), ec);
-  if (ec) return;
   std::vector<std::string> files;
-  for (const auto& entry : it) {
-    if (entry.is_directory(ec)) continue;
-    std::string name;
-    if (!platform::ToInternalPath(entry.path().filename().string(), name)) continue;
-    if (name.size() < 4) continue;
-    std::string ext = name.substr(name.size() - 4);
-    std::transform(ext.begin(), ext.end(), ext.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
-    if (ext == ".TXA") files.push_back(name);
-  }
+  if (!platform::ListFiles(platform::ToNativePath(folder), ".TXA", files)) return;
   // The file system lists in no fixed order; name order keeps the list stable.
   std::sort(files.begin(), files.end());
 

@@ -14,6 +14,7 @@
 #include "cli/arguments.h"
 #include "cli/recognize.h"
 #include "cli/stderr_host.h"
+#include "platform/console.h"
 #include "platform/paths.h"
 #include "platform/sjis.h"
 #include "app/controls.h"
@@ -189,6 +190,7 @@ void PrintRecord(const RemoteCommand& r) { std::cout << FormatRecordHex(r) << "\
 }  // namespace
 
 int Main(int argc, char** argv) {
+  platform::UseUtf8Console();
   CLI::App app{"Quorvel without a window: catalogues, arithmetic and command records"};
   app.require_subcommand(1);
 
@@ -256,7 +258,10 @@ int Main(int argc, char** argv) {
   registerCmd->add_option("READING", reg.reading, "the reading to register")->required();
 
   try {
-    app.parse(argc, argv);
+    std::vector<std::string> args = platform::Utf8Arguments(argc, argv);
+    std::vector<char*> argp;
+    for (auto& a : args) argp.push_back(a.data());
+    app.parse(static_cast<int>(argp.size()), argp.data());
   } catch (const CLI::CallForHelp& e) {
     return app.exit(e);
   } catch (const CLI::CallForAllHelp& e) {

@@ -8,6 +8,8 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <string_view>
+#include <vector>
 
 namespace quorvel::platform {
 
@@ -50,10 +52,16 @@ int CopyToCard(const std::string& src, const std::string& dst);
 int RewriteFile(const std::string& native,
                 const std::function<std::optional<std::string>(const std::string&)>& edit);
 
-// The mount point of the file system holding path (or, when path does not
-// exist, its nearest existing ancestor), with a trailing '/'. Empty for a
-// relative or empty path.
+// The root of the file system holding path (or, when path does not exist,
+// its nearest existing ancestor), with a trailing separator: a mount point on
+// Linux, a drive or volume on Windows. Empty for a relative or empty path.
 std::string MountPointOf(const std::string& native);
+
+// The names (internal form) of the files in a folder whose names end in
+// suffix, letter case ignored, in the order the system lists them; folders
+// are left out. False when the folder cannot be listed.
+bool ListFiles(const std::string& nativeFolder, std::string_view suffix,
+               std::vector<std::string>& names);
 
 namespace testing {
 // Makes every write of file content fail with error (0: writes work again),

@@ -1,6 +1,8 @@
-// One running instance per user: an exclusive flock on Quorvel.lock in the
-// user's runtime folder, released when the process ends however it ends.
+// One running instance per user, released when the process ends however it
+// ends: on Linux an exclusive flock on Quorvel.lock in the user's runtime
+// folder, on Windows the named mutex "Quorvel".
 #pragma once
+#include <cstdint>
 #include <string>
 
 namespace quorvel::platform {
@@ -8,7 +10,8 @@ namespace quorvel::platform {
 class InstanceLock {
  public:
   // lockDir empty: $XDG_RUNTIME_DIR when it is a private folder of ours,
-  // else a private per-user folder in /tmp made for it.
+  // else a private per-user folder in /tmp made for it (Linux); the mutex
+  // "Quorvel" (Windows). A test's own lockDir makes a lock of its own.
   explicit InstanceLock(std::string lockDir = "");
   ~InstanceLock();
   InstanceLock(const InstanceLock&) = delete;
@@ -22,11 +25,12 @@ class InstanceLock {
   };
   Result Acquire();
   void Release();
-  bool Held() const { return fd_ >= 0; }
+  bool Held() const;
 
  private:
   std::string lockDir_;
-  int fd_ = -1;
+  // The lock file's descriptor (Linux) or the mutex handle (Windows); -1: none.
+  std::intptr_t lock_ = -1;
 };
 
 }  // namespace quorvel::platform

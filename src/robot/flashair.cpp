@@ -17,7 +17,7 @@ constexpr const char* kProgramName = "TEMP.TXA";
 
 std::string BaseUrl(const ConverterState& state) {
   std::string url = "http://" + state.flashAir.host;
-  if (state.flashAir.port != 80) url += ":" + std::to_string(state.flashAir.port);
+  if (state.flashAir.port != 80) (url += ':') += std::to_string(state.flashAir.port);
   return url + "/upload.cgi";
 }
 

@@ -22,8 +22,10 @@ ui::FileDialogRequest RemoteFileRequest(const std::string& initialFile) {
 
 int FileErrorText(int error) {
   switch (error) {
-    case ENOSPC:
-    case EDQUOT: return IDS_FILE_DISK_FULL;
+#ifdef EDQUOT  // a quota: no such thing on Windows
+    case EDQUOT:
+#endif
+    case ENOSPC: return IDS_FILE_DISK_FULL;
     case EACCES:
     case EPERM:
     case EROFS: return IDS_FILE_ACCESS_DENIED;

@@ -1,10 +1,14 @@
 #include "card_server.h"
 
+#ifdef _WIN32
+#include <winsock2.h>
+#include <ws2tcpip.h>
+#else
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
-#include <sys/stat.h>
 #include <unistd.h>
+#endif
 
 #include <chrono>
 #include <cstdio>
@@ -19,6 +23,26 @@
 
 namespace quorvel::card {
 namespace {
+
+// The few places where Winsock and BSD sockets differ.
+#ifdef _WIN32
+using Socket = SOCKET;
+constexpr Socket kNoSocket = INVALID_SOCKET;
+constexpr int kSendFlags = 0;
+void CloseSocket(Socket s) { ::closesocket(s); }
+bool StartSockets() {
+  WSADATA data;
+  return WSAStartup(MAKEWORD(2, 2), &data) == 0;
+}
+Socket Accept(Socket s) { return ::accept(s, nullptr, nullptr); }
+#else
+using Socket = int;
+constexpr Socket kNoSocket = -1;
+constexpr int kSendFlags = MSG_NOSIGNAL;  // a client gone mid-reply is no signal
+void CloseSocket(Socket s) { ::close(s); }
+bool StartSockets() { return true; }
+Socket Accept(Socket s) { return ::accept4(s, nullptr, nullptr, SOCK_CLOEXEC); }
+#endif
 
 constexpr std::string_view kPrepareTarget = "/upload.cgi?WRITEPROTECT=OFF&UPDIR=/ADDON";
 constexpr std::string_view kDispositionStart =
@@ -37,16 +61,16 @@ struct Request {
   std::string body;
 };
 
-void SendAll(int fd, const std::string& bytes) {
+void SendAll(Socket fd, const std::string& bytes) {
   std::size_t done = 0;
   while (done < bytes.size()) {
-    ssize_t n = ::send(fd, bytes.data() + done, bytes.size() - done, MSG_NOSIGNAL);
+    ssize_t n = ::send(fd, bytes.data() + done, bytes.size() - done, kSendFlags);
     if (n <= 0) return;
     done += static_cast<std::size_t>(n);
   }
 }
 
-void Reply(int fd, int status, const std::string& body) {
+void Reply(Socket fd, int status, const std::string& body) {
   const char* reason = status == 200 ? "OK" : status == 400 ? "Bad Request" : "Status";
   SendAll(fd, "HTTP/1.1 " + std::to_string(status) + " " + reason +
                   "\r\nContent-Type: text/plain\r\nContent-Length: " +
@@ -59,7 +83,7 @@ void Log(const std::string& line) {
 
 // Reads the request head and a body of Content-Length bytes. False on a
 // connection that ends early or a head that is not HTTP.
-bool ReadRequest(int fd, Request& r, bool stopAfterRequestLine) {
+bool ReadRequest(Socket fd, Request& r, bool stopAfterRequestLine) {
   std::string buf;
   char chunk[4096];
   std::size_t headEnd;
@@ -103,7 +127,7 @@ bool ReadRequest(int fd, Request& r, bool stopAfterRequestLine) {
   return true;
 }
 
-void Handle(int fd, const ServeOptions& o) {
+void Handle(Socket fd, const ServeOptions& o) {
   Request r;
   bool whole = false;
   try {
@@ -193,9 +217,13 @@ std::optional<std::string> StoredName(const std::string& uploadName) {
 }
 
 int Serve(const ServeOptions& o) {
-  int s = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  if (!StartSockets()) {
+    std::cerr << "quorvel-card: no sockets\n";
+    return 1;
+  }
+  Socket s = ::socket(AF_INET, SOCK_STREAM, 0);
   int one = 1;
-  ::setsockopt(s, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
+  ::setsockopt(s, SOL_SOCKET, SO_REUSEADDR, reinterpret_cast<const char*>(&one), sizeof one);
   sockaddr_in addr{};
   addr.sin_family = AF_INET;
   addr.sin_port = htons(static_cast<std::uint16_t>(o.port));
@@ -203,7 +231,7 @@ int Serve(const ServeOptions& o) {
     std::cerr << "quorvel-card: not an IPv4 address: " << o.bind << "\n";
     return 2;
   }
-  if (s < 0 || ::bind(s, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 ||
+  if (s == kNoSocket || ::bind(s, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 ||
       ::listen(s, 16) != 0) {
     std::perror("quorvel-card: listen");
     return 1;
@@ -212,34 +240,43 @@ int Serve(const ServeOptions& o) {
   ::getsockname(s, reinterpret_cast<sockaddr*>(&addr), &len);
   Log("port " + std::to_string(ntohs(addr.sin_port)));
   for (;;) {
-    int c = ::accept4(s, nullptr, nullptr, SOCK_CLOEXEC);
-    if (c < 0) continue;
+    Socket c = Accept(s);
+    if (c == kNoSocket) continue;
     Handle(c, o);
-    ::close(c);
+    CloseSocket(c);
   }
 }
 
 namespace {
-bool SameFile(const struct stat& a, const struct stat& b) {
-  return a.st_mtim.tv_sec == b.st_mtim.tv_sec && a.st_mtim.tv_nsec == b.st_mtim.tv_nsec &&
-         a.st_ino == b.st_ino && a.st_size == b.st_size;
+// What tells one version of the command file from the next.
+struct Stamp {
+  std::filesystem::file_time_type written{};
+  std::uintmax_t size = 0;
+  bool operator==(const Stamp&) const = default;
+};
+
+bool StampOf(const std::string& file, Stamp& stamp) {
+  std::error_code ec;
+  stamp.written = std::filesystem::last_write_time(file, ec);
+  if (ec) return false;
+  stamp.size = std::filesystem::file_size(file, ec);
+  return !ec;
 }
 }  // namespace
 
 int Watch(const std::string& dir, int intervalMs) {
   const std::string file = (std::filesystem::path(dir) / "ADDON" / "REMOTE.LOG").string();
-  struct stat last{};
+  Stamp last;
   bool first = true;
   for (;;) {
-    struct stat before, after;
+    Stamp before, after;
     std::string bytes;
-    if (::stat(file.c_str(), &before) != 0) {
+    if (!StampOf(file, before)) {
       first = false;  // no file yet: the first one to appear is new
-    } else if (first || !SameFile(before, last)) {
+    } else if (first || !(before == last)) {
       // Only a file that stayed the same while it was read, and is not empty
       // (a writer between truncating and writing), is a command.
-      if (platform::ReadWholeFile(file, bytes) && ::stat(file.c_str(), &after) == 0 &&
-          SameFile(before, after) && (first || !bytes.empty())) {
+      if (platform::ReadWholeFile(file, bytes) && StampOf(file, after) && before == after && (first || !bytes.empty())) {
         // The first look only notes what is there: it is no new command.
         if (!first) Log(DescribeRecord(bytes));
         first = false;

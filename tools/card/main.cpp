@@ -3,9 +3,14 @@
 // command that arrives in a card folder's ADDON/REMOTE.LOG.
 #include <CLI/CLI.hpp>
 
+#include <string>
+#include <vector>
+
 #include "card_server.h"
+#include "platform/console.h"
 
 int main(int argc, char** argv) {
+  quorvel::platform::UseUtf8Console();
   CLI::App app{"quorvel-card: a stand-in for the robot's card"};
   app.require_subcommand(1);
 
@@ -31,7 +36,10 @@ int main(int argc, char** argv) {
       ->check(CLI::Range(10, 60000));
 
   try {
-    app.parse(argc, argv);
+    std::vector<std::string> args = quorvel::platform::Utf8Arguments(argc, argv);
+    std::vector<char*> argp;
+    for (auto& a : args) argp.push_back(a.data());
+    app.parse(static_cast<int>(argp.size()), argp.data());
   } catch (const CLI::ParseError& e) {
     int rc = app.exit(e);
     return rc == 0 ? 0 : 2;

@@ -13,6 +13,8 @@
 #include <filesystem>
 #include <random>
 
+#include "platform/sjis.h"
+
 namespace quorvel::platform {
 namespace fs = std::filesystem;
 
@@ -271,6 +273,30 @@ std::string MountPointOf(const std::string& native) {
   std::string out = p.string();
   if (out.empty() || out.back() != '/') out += '/';
   return out;
+}
+
+bool ListFiles(const std::string& nativeFolder, std::string_view suffix,
+               std::vector<std::string>& names) {
+  std::error_code ec;
+  fs::directory_iterator it(nativeFolder.empty() ? "." : nativeFolder, ec);
+  if (ec) return false;
+  auto upper = [](std::string s) {
+    for (char& c : s) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    return s;
+  };
+  const std::string wanted = upper(std::string(suffix));
+  std::vector<std::string> out;
+  for (const auto& entry : it) {
+    if (entry.is_directory(ec)) continue;
+    std::string name;
+    auto converted = sjis::FromUtf8(entry.path().filename().string());
+    if (!converted) continue;  // a name Shift_JIS cannot hold cannot be sent either
+    name = std::move(*converted);
+    if (name.size() >= wanted.size() && upper(name.substr(name.size() - wanted.size())) == wanted)
+      out.push_back(std::move(name));
+  }
+  names = std::move(out);
+  return true;
 }
 
 namespace testing {

@@ -35,8 +35,10 @@ InstanceLock::InstanceLock(std::string lockDir) : lockDir_(std::move(lockDir)) {
 
 InstanceLock::~InstanceLock() { Release(); }
 
+bool InstanceLock::Held() const { return lock_ >= 0; }
+
 InstanceLock::Result InstanceLock::Acquire() {
-  if (fd_ >= 0) return Result::Acquired;
+  if (lock_ >= 0) return Result::Acquired;
   std::string dir = lockDir_.empty() ? DefaultLockDir() : lockDir_;
   if (dir.empty()) return Result::Unavailable;
   const std::string path = dir + "/Quorvel.lock";
@@ -53,15 +55,16 @@ InstanceLock::Result InstanceLock::Acquire() {
     ::close(fd);
     return held ? Result::HeldByOther : Result::Unavailable;
   }
-  fd_ = fd;
+  lock_ = fd;
   return Result::Acquired;
 }
 
 void InstanceLock::Release() {
-  if (fd_ < 0) return;
-  ::flock(fd_, LOCK_UN);
-  ::close(fd_);
-  fd_ = -1;
+  if (lock_ < 0) return;
+  const int fd = static_cast<int>(lock_);
+  ::flock(fd, LOCK_UN);
+  ::close(fd);
+  lock_ = -1;
 }
 
 }  // namespace quorvel::platform

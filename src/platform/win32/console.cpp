@@ -1,0 +1,36 @@
+// Arguments and standard streams on Windows: the arguments come from the
+// wide command line (argv is in the ANSI code page, which cannot hold every
+// name), output is UTF-8 in binary mode so files get LF line ends as on Linux.
+#include <windows.h>
+#include <fcntl.h>
+#include <io.h>
+#include <shellapi.h>
+
+#include <cstdio>
+
+#include "platform/console.h"
+
+namespace quorvel::platform {
+
+std::vector<std::string> Utf8Arguments(int argc, char** argv) {
+  int count = 0;
+  LPWSTR* wide = CommandLineToArgvW(GetCommandLineW(), &count);
+  if (!wide) return {argv, argv + argc};
+  std::vector<std::string> out;
+  for (int i = 0; i < count; ++i) {
+    int n = WideCharToMultiByte(CP_UTF8, 0, wide[i], -1, nullptr, 0, nullptr, nullptr);
+    std::string arg(n > 0 ? static_cast<std::size_t>(n - 1) : 0, '\0');
+    if (n > 1) WideCharToMultiByte(CP_UTF8, 0, wide[i], -1, arg.data(), n, nullptr, nullptr);
+    out.push_back(std::move(arg));
+  }
+  LocalFree(wide);
+  return out;
+}
+
+void UseUtf8Console() {
+  SetConsoleOutputCP(CP_UTF8);
+  _setmode(_fileno(stdout), _O_BINARY);
+  _setmode(_fileno(stderr), _O_BINARY);
+}
+
+}  // namespace quorvel::platform
