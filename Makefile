@@ -30,6 +30,10 @@ windows: deps
 	  -DCMAKE_BUILD_TYPE=Release -DQUORVEL_WERROR=$(WERROR)
 	cmake --build $(WIN_BUILD) -j $(JOBS)
 
+# The core's tests built for Windows and run under Wine.
+test-windows: windows
+	ctest --test-dir $(WIN_BUILD) --output-on-failure
+
 test-plain: build
 	ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)
 
@@ -48,7 +52,7 @@ FUZZ_SECONDS ?= 60
 fuzz: deps
 	WERROR=$(WERROR) bash scripts/fuzz.sh $(FUZZ_SECONDS)
 
-test: test-plain test-sanitize test-fuzz
+test: test-plain test-sanitize test-fuzz test-windows
 
 bench: build
 	$(BUILD)/bench/quorvel-bench

@@ -1,8 +1,10 @@
 #include <gtest/gtest.h>
 
+#ifndef _WIN32
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#endif
 
 #include "app/controls.h"
 #include "app/data_folder.h"
@@ -42,6 +44,7 @@ TEST_F(StartUpTest, WithoutAnIniFile) {
   EXPECT_EQ(s.items.size(), 0u);
 }
 
+#ifndef _WIN32  // the user's XDG folders: Linux only
 // The INI lies beside the executable where its user may write, as a copy
 // in a folder of its own has it; an installed program (a folder of root's)
 // or a folder whose name Shift_JIS cannot hold keeps it in the user's
@@ -104,6 +107,8 @@ TEST_F(StartUpTest, CataloguesWhereTheUserKeepsThem) {
   EXPECT_EQ(ChooseDataFolder("", "", demo), "");
   ::unsetenv("XDG_DATA_HOME");
 }
+
+#endif
 
 TEST_F(StartUpTest, OddValuesAreMadeSafe) {
   struct Case {

@@ -1,14 +1,19 @@
 #include <gtest/gtest.h>
 
+#ifdef _WIN32
+#include <windows.h>
+#else
 #include <sys/file.h>
 #include <sys/stat.h>
-
-#include <functional>
 #include <fcntl.h>
 #include <unistd.h>
+#endif
+
+#include <functional>
 
 #include "app/strings.h"
 #include "platform/files.h"
+#include "platform/paths.h"
 #include "platform/profile.h"
 #include "robot/command_record.h"
 #include "robot/local_transport.h"
@@ -48,7 +53,9 @@ TEST_F(LocalTest, OpenFailuresShowMessage108) {
     std::function<void(LocalTest&)> prepare;
   } cases[] = {
       {"missing folder", [](LocalTest& t) { t.fx.state->remoteDir = t.fx.dir / "gone/"; }},
-      {"read-only file", [](LocalTest& t) { chmod(t.LogFile().c_str(), 0444); }},
+      {"read-only file", [](LocalTest& t) {
+         std::filesystem::permissions(t.LogFile(), std::filesystem::perms(0444));
+       }},
   };
   for (const auto& c : cases) {
     SetUp();
@@ -56,16 +63,25 @@ TEST_F(LocalTest, OpenFailuresShowMessage108) {
     c.prepare(*this);
     EXPECT_FALSE(SendArithmeticLocal(*fx.state, ArithmeticExpr{1, 3, 4})) << c.what;
     EXPECT_EQ(Ids(), std::vector<int>{IDS_REMOTE_WRITE_FAILED}) << c.what;
-    chmod(LogFile().c_str(), 0644);
+    std::filesystem::permissions(LogFile(), std::filesystem::perms(0644));
   }
 }
 
+// Another program holds the file: an exclusive lock (Linux), an open that
+// shares it with nobody (Windows).
 TEST_F(LocalTest, FileLockedByAnotherOpenerIsRefusedAndKept) {
   test::WriteFile(LogFile(), "keep");
+#ifdef _WIN32
+  HANDLE held = CreateFileA(LogFile().c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(held, INVALID_HANDLE_VALUE);
+  EXPECT_FALSE(SendVoiceLocal(*fx.state, 1, 0, 50));
+  CloseHandle(held);
+#else
   int fd = open(LogFile().c_str(), O_RDONLY);
   ASSERT_EQ(flock(fd, LOCK_EX), 0);
   EXPECT_FALSE(SendVoiceLocal(*fx.state, 1, 0, 50));
   close(fd);
+#endif
   EXPECT_EQ(Ids(), std::vector<int>{IDS_REMOTE_WRITE_FAILED});
   EXPECT_EQ(test::ReadFile(LogFile()), "keep");
 }
@@ -78,7 +94,8 @@ TEST_F(LocalTest, FullMediumShowsTheDiskFullTextWithAStopIcon) {
   EXPECT_EQ(fx.host.messages[0].stringId, IDS_FILE_DISK_FULL);
   EXPECT_EQ(fx.host.messages[0].icon, ui::Icon::Stop);
   EXPECT_EQ(fx.host.messages[0].text,
-            FormatString(IDS_FILE_DISK_FULL, test::S(fx.dir / "card/ADDON/REMOTE.LOG")));
+            FormatString(IDS_FILE_DISK_FULL,
+                         test::S(platform::ToNativePath(test::S(fx.dir / "card/ADDON\\REMOTE.LOG")))));
 }
 
 TEST_F(LocalTest, DefaultFolderAsksAtAVoiceSendButNotForArithmetic) {
@@ -152,10 +169,16 @@ TEST_F(LocalTest, ProgramRunSetupTakesTheMountPointAndLeavesTheIni) {
   EXPECT_TRUE(fx.host.messages.empty());
 }
 
+// The card's root: the mount point (Linux) or the drive (Windows).
 TEST(MountPoint, OfPaths) {
+#ifdef _WIN32
+  EXPECT_EQ(platform::MountPointOf("C:\\windows\\no\\such\\file"), "C:\\");
+  EXPECT_EQ(platform::MountPointOf("C:\\"), "C:\\");
+#else
   EXPECT_EQ(platform::MountPointOf("/proc/self/status"), "/proc/");
   EXPECT_EQ(platform::MountPointOf("/proc/no/such/file"), "/proc/");
   EXPECT_EQ(platform::MountPointOf("/"), "/");
+#endif
   EXPECT_EQ(platform::MountPointOf("relative/REMOTE.LOG"), "");
   EXPECT_EQ(platform::MountPointOf(""), "");
 }

@@ -27,7 +27,9 @@ TEST(Profile, ReadsWithWindowsSemantics) {
   EXPECT_EQ(profile::GetString("REMOTE", "REMOTE_DIR", ".", ini), "E:\\card\\");
   EXPECT_EQ(profile::GetString("REMOTE", "EMPTY", ".", ini), "");
   EXPECT_EQ(profile::GetString("NOPE", "X", "dflt", ini), "dflt");
+#ifndef _WIN32  // the stand-in also reads a repeated section; Windows reads the first only
   EXPECT_EQ(profile::GetInt("DATA", "LATER", 0, ini), 1);
+#endif
   EXPECT_EQ(profile::GetInt("DATA", "X", 7, dir / "missing.ini"), 7);
 }
 
@@ -45,9 +47,14 @@ TEST(Profile, WriteRewritesOneLineAndKeepsTheRest) {
   ASSERT_TRUE(profile::WriteString("data", "player_type", "2", ini));
   ASSERT_TRUE(profile::WriteString("DATA", "NEW", "x", ini));
   ASSERT_TRUE(profile::WriteString("SPEECH", "GENERAL", "0", ini));
+  EXPECT_EQ(profile::GetInt("DATA", "PLAYER_TYPE", 0, ini), 2);
+  EXPECT_EQ(profile::GetInt("DATA", "VERSION", 0, ini), 3);
+  EXPECT_EQ(profile::GetInt("SOUND", "DEFAULT", 0, ini), 50);
+#ifndef _WIN32  // the stand-in's own layout; the system's functions lay the file out their way
   EXPECT_EQ(test::ReadFile(ini),
             "; comment\r\n[DATA]\r\nplayer_type=2\r\nVERSION=3\r\nNEW=x\r\n\r\n"
             "[SOUND]\r\nDEFAULT=50\r\n[SPEECH]\r\nGENERAL=0\r\n");
+#endif
 }
 
 TEST(Profile, WriteCreatesTheFile) {

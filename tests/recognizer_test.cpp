@@ -216,7 +216,7 @@ TEST_F(RecognizerTest, ReloadWithoutSessionKeepsAChosenDictionary) {
 
 TEST_F(RecognizerTest, ReloadSetsArithmeticFromTheDictionaryPath) {
   std::filesystem::create_directories("Calc");
-  std::filesystem::create_directories("表calc");
+  std::filesystem::create_directories(test::Path("表calc"));
   test::WriteFile("Calc/x.xml", test::ReadFile("calc.xml"));
   test::WriteFile("表calc/x.xml", test::ReadFile("calc.xml"));
   struct Case {
@@ -253,7 +253,7 @@ TEST_F(RecognizerTest, ReloadFollowsTheCatalogueAndStopsOnABadFile) {
   ASSERT_TRUE(StartRecognizer(s));
   ASSERT_TRUE(SwitchDataSet(s, 1));  // English has UNDEFINE: dictation on
   EXPECT_EQ(engine->Session()->dictation, RuleState::Active);
-  EXPECT_EQ(engine->Session()->loadedFiles.back(), "./English.xml");
+  EXPECT_EQ(engine->Session()->loadedFiles.back(), platform::ToNativePath(".\\English.xml"));
   ASSERT_TRUE(SwitchDataSet(s, 0));
   EXPECT_EQ(engine->Session()->dictation, RuleState::Inactive);
   test::WriteFile("English.xml", "<RULE/>");
@@ -362,8 +362,10 @@ TEST_F(RecognizerTest, SpokenArithmeticOnlyForACalcDictionaryWithoutUndefine) {
   };
   test::WriteFile("plain.xml", test::ReadFile("calc.xml"));
   for (const auto& c : cases) {
-    Ini("DICTIONARY=" + c.dictionary + "\r\n[DATA]\r\nPLAYER_TYPE=5\r\n[REMOTE]\r\nCONNECT_TYPE=" +
-        std::to_string(c.connectType) + "\r\n");
+    // One [REMOTE] section: Windows reads the first of repeated ones only.
+    test::WriteFile(fx.Ini(), "[REMOTE]\r\nREMOTE_DIR=card/\r\nCONNECT_TYPE=" + std::to_string(c.connectType) +
+                                  "\r\n[SPEECH]\r\nAUTOSTART=0\r\nDICTIONARY=" + c.dictionary +
+                                  "\r\n[DATA]\r\nPLAYER_TYPE=5\r\n");
     test::WriteFile("card/ADDON/REMOTE.LOG", "");
     ConverterState& s = Make();
     ASSERT_TRUE(StartRecognizer(s)) << c.dictionary;

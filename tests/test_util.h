@@ -3,27 +3,44 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <random>
 #include <string>
-
-#include <unistd.h>
 
 #include "platform/sjis.h"
 #include "robot/command_record.h"
 
 namespace quorvel::test {
 
+// Native paths are UTF-8 on every system; the standard library reads a plain
+// string in the ANSI code page on Windows, so paths reach it as UTF-8 text.
+inline std::filesystem::path Path(const std::string& native) {
+  return std::filesystem::path(std::u8string(native.begin(), native.end()));
+}
+inline std::string Native(const std::filesystem::path& path) {
+  const std::u8string text = path.u8string();
+  return std::string(text.begin(), text.end());
+}
+
 class TempDir {
  public:
+  // A new folder of this test's own under the system's temporary folder.
   TempDir() {
-    std::string tmpl = (std::filesystem::temp_directory_path() / "quorvel-XXXXXX").string();
-    path_ = mkdtemp(tmpl.data());
+    std::random_device seed;
+    std::mt19937_64 random(seed());
+    const auto base = std::filesystem::temp_directory_path();
+    for (;;) {
+      path_ = base / ("quorvel-" + std::to_string(random() % 1000000000));
+      std::error_code ec;
+      if (std::filesystem::create_directory(path_, ec)) return;
+      if (ec) throw std::filesystem::filesystem_error("temporary folder", path_, ec);
+    }
   }
   ~TempDir() {
     std::error_code ec;
     std::filesystem::remove_all(path_, ec);
   }
   const std::filesystem::path& path() const { return path_; }
-  std::string operator/(const std::string& name) const { return (path_ / name).string(); }
+  std::string operator/(const std::string& name) const { return Native(path_ / Path(name)); }
 
  private:
   std::filesystem::path path_;
@@ -43,12 +60,12 @@ class ScopedCwd {
 };
 
 inline void WriteFile(const std::string& path, const std::string& bytes) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  std::ofstream out(Path(path), std::ios::binary | std::ios::trunc);
   out << bytes;
 }
 
 inline std::string ReadFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
+  std::ifstream in(Path(path), std::ios::binary);
   return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 

@@ -9,6 +9,7 @@
 #include <cstdio>
 
 #include "platform/console.h"
+#include "platform/win32/wide.h"
 
 namespace quorvel::platform {
 
@@ -17,12 +18,7 @@ std::vector<std::string> Utf8Arguments(int argc, char** argv) {
   LPWSTR* wide = CommandLineToArgvW(GetCommandLineW(), &count);
   if (!wide) return {argv, argv + argc};
   std::vector<std::string> out;
-  for (int i = 0; i < count; ++i) {
-    int n = WideCharToMultiByte(CP_UTF8, 0, wide[i], -1, nullptr, 0, nullptr, nullptr);
-    std::string arg(n > 0 ? static_cast<std::size_t>(n - 1) : 0, '\0');
-    if (n > 1) WideCharToMultiByte(CP_UTF8, 0, wide[i], -1, arg.data(), n, nullptr, nullptr);
-    out.push_back(std::move(arg));
-  }
+  for (int i = 0; i < count; ++i) out.push_back(win32::Utf8(wide[i]));
   LocalFree(wide);
   return out;
 }

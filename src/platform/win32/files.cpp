@@ -1,6 +1,8 @@
 // Files on Windows through the system's own functions: the command file is
-// created whole with CreateFileA (CREATE_ALWAYS, shared with nobody), the
-// program copy made with CopyFileA, the user's files replaced whole.
+// created whole with CreateFile (CREATE_ALWAYS, shared with nobody), the
+// program copy made with CopyFile, the user's files replaced whole. The "W"
+// forms, with native (UTF-8) names in UTF-16: the "A" forms read names in the
+// ANSI code page, which holds no Japanese name outside Japan.
 #include <windows.h>
 #include <shlwapi.h>
 
@@ -11,6 +13,7 @@
 
 #include "platform/files.h"
 #include "platform/sjis.h"
+#include "platform/win32/wide.h"
 
 namespace quorvel::platform {
 namespace {
@@ -78,13 +81,15 @@ int WriteAll(HANDLE h, const std::string& bytes) {
 // A disk file (not a device, pipe or console named like a file).
 bool IsDiskFile(HANDLE h) { return GetFileType(h) == FILE_TYPE_DISK; }
 
+using win32::Wide;
+
 std::string FolderOf(const std::string& path) {
-  std::size_t sep = sjis::FindLastSeparator(path);
+  std::size_t sep = path.find_last_of("\\/");
   return sep == std::string::npos ? "." : path.substr(0, sep);
 }
 
 std::string NameOf(const std::string& path) {
-  std::size_t sep = sjis::FindLastSeparator(path);
+  std::size_t sep = path.find_last_of("\\/");
   return sep == std::string::npos ? path : path.substr(sep + 1);
 }
 
@@ -94,13 +99,13 @@ std::string TempStem(const std::string& path) {
 
 // Removes temporary files a killed run left beside path.
 void SweepTemps(const std::string& path) {
-  WIN32_FIND_DATAA found;
+  WIN32_FIND_DATAW found;
   const std::string stem = TempStem(path);
-  HANDLE find = FindFirstFileA((stem + "*").c_str(), &found);
+  HANDLE find = FindFirstFileW(Wide(stem + "*").c_str(), &found);
   if (find == INVALID_HANDLE_VALUE) return;
   do {
-    DeleteFileA((FolderOf(path) + "\\" + found.cFileName).c_str());
-  } while (FindNextFileA(find, &found));
+    DeleteFileW((Wide(FolderOf(path) + "\\") + found.cFileName).c_str());
+  } while (FindNextFileW(find, &found));
   FindClose(find);
 }
 
@@ -109,7 +114,7 @@ std::string CreateFresh(const std::string& path, Handle& out) {
   const std::string stem = TempStem(path) + std::to_string(GetCurrentProcessId()) + "-";
   for (unsigned n = 0; n < 100; ++n) {
     std::string name = stem + std::to_string(GetTickCount64() % 100000 + n);
-    HANDLE h = CreateFileA(name.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+    HANDLE h = CreateFileW(Wide(name).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                            FILE_ATTRIBUTE_NORMAL, nullptr);
     if (h != INVALID_HANDLE_VALUE) {
       out.Reset(h);
@@ -147,21 +152,23 @@ int ReplaceWhole(const std::string& path, const std::string& bytes, bool exists)
   if (int c = h.Close(); !e) e = c;
   if (!e) {
     // ReplaceFileA keeps the old file's attributes and permissions.
-    BOOL done = exists ? ReplaceFileA(path.c_str(), temp.c_str(), nullptr, REPLACEFILE_WRITE_THROUGH,
-                                      nullptr, nullptr)
-                       : MoveFileExA(temp.c_str(), path.c_str(), MOVEFILE_WRITE_THROUGH);
+    BOOL done = exists ? ReplaceFileW(Wide(path).c_str(), Wide(temp).c_str(), nullptr,
+                                      REPLACEFILE_WRITE_THROUGH, nullptr, nullptr)
+                       : MoveFileExW(Wide(temp).c_str(), Wide(path).c_str(), MOVEFILE_WRITE_THROUGH);
     if (!done) e = LastErrno();
   }
-  if (e) DeleteFileA(temp.c_str());
+  if (e) DeleteFileW(Wide(temp).c_str());
   return e;
 }
 
 }  // namespace
 
-bool PathExists(const std::string& native) { return !native.empty() && PathFileExistsA(native.c_str()); }
+bool PathExists(const std::string& native) {
+  return !native.empty() && PathFileExistsW(Wide(native).c_str());
+}
 
 bool ReadWholeFile(const std::string& native, std::string& bytes) {
-  Handle h(CreateFileA(native.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+  Handle h(CreateFileW(Wide(native).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                        OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!h.ok()) {
     errno = LastErrno();
@@ -187,8 +194,13 @@ bool ReadWholeFile(const std::string& native, std::string& bytes) {
 }
 
 WriteOutcome WriteCardFile(const std::string& native, const std::string& bytes) {
+  // A read-only file stays read-only, whoever we are (CREATE_ALWAYS would
+  // replace it for an administrator).
+  const DWORD attributes = GetFileAttributesW(Wide(native).c_str());
+  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY))
+    return {WriteOutcome::OpenFailed, EACCES};
   // Shared with nobody while it is written: the robot never reads half a record.
-  Handle h(CreateFileA(native.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+  Handle h(CreateFileW(Wide(native).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                        FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!h.ok()) return {WriteOutcome::OpenFailed, LastErrno()};
   if (!IsDiskFile(h.get())) return {WriteOutcome::OpenFailed, EINVAL};
@@ -207,17 +219,18 @@ int CopyToCard(const std::string& src, const std::string& dst) {
   if (temp.empty()) return LastErrno();
   h.Close();
   int e = 0;
-  if (!CopyFileA(src.c_str(), temp.c_str(), FALSE) ||
-      !MoveFileExA(temp.c_str(), dst.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+  if (!CopyFileW(Wide(src).c_str(), Wide(temp).c_str(), FALSE) ||
+      !MoveFileExW(Wide(temp).c_str(), Wide(dst).c_str(),
+                   MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
     e = LastErrno();
-  if (e) DeleteFileA(temp.c_str());
+  if (e) DeleteFileW(Wide(temp).c_str());
   return e;
 }
 
 int RewriteFile(const std::string& native,
                 const std::function<std::optional<std::string>(const std::string&)>& edit) {
   RewriteLock lock;
-  const DWORD attributes = GetFileAttributesA(native.c_str());
+  const DWORD attributes = GetFileAttributesW(Wide(native).c_str());
   const bool exists = attributes != INVALID_FILE_ATTRIBUTES;
   if (exists) {
     if (attributes & FILE_ATTRIBUTE_DIRECTORY) return EISDIR;
@@ -232,18 +245,19 @@ int RewriteFile(const std::string& native,
 }
 
 std::string MountPointOf(const std::string& native) {
-  char volume[MAX_PATH + 1] = {};
-  if (native.empty() || !GetVolumePathNameA(native.c_str(), volume, MAX_PATH)) return "";
-  std::string out = volume;
+  wchar_t volume[MAX_PATH + 1] = {};
+  if (native.empty() || PathIsRelativeW(Wide(native).c_str())) return "";
+  if (!GetVolumePathNameW(Wide(native).c_str(), volume, MAX_PATH)) return "";
+  std::string out = win32::Utf8(volume);
   if (out.empty() || (out.back() != '\\' && out.back() != '/')) out += '\\';
   return out;
 }
 
 bool ListFiles(const std::string& nativeFolder, std::string_view suffix,
                std::vector<std::string>& names) {
-  WIN32_FIND_DATAA found;
+  WIN32_FIND_DATAW found;
   const std::string folder = nativeFolder.empty() ? "." : nativeFolder;
-  HANDLE find = FindFirstFileA((folder + "\\*" + std::string(suffix)).c_str(), &found);
+  HANDLE find = FindFirstFileW(Wide(folder + "\\*" + std::string(suffix)).c_str(), &found);
   if (find == INVALID_HANDLE_VALUE) {
     const DWORD e = GetLastError();
     names.clear();
@@ -254,11 +268,12 @@ bool ListFiles(const std::string& nativeFolder, std::string_view suffix,
     if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) continue;
     // The pattern also matches short 8.3 names ("x.txab" as X~1.TXA): the
     // long name must end in the suffix itself.
-    const std::string name = found.cFileName;
-    if (name.size() >= suffix.size() &&
-        _stricmp(name.c_str() + name.size() - suffix.size(), std::string(suffix).c_str()) == 0)
-      out.push_back(name);
-  } while (FindNextFileA(find, &found));
+    auto name = sjis::FromUtf8(win32::Utf8(found.cFileName));
+    if (!name) continue;  // a name Shift_JIS cannot hold cannot be sent either
+    if (name->size() >= suffix.size() &&
+        _stricmp(name->c_str() + name->size() - suffix.size(), std::string(suffix).c_str()) == 0)
+      out.push_back(std::move(*name));
+  } while (FindNextFileW(find, &found));
   FindClose(find);
   names = std::move(out);
   return true;

@@ -4,7 +4,10 @@
 #include <windows.h>
 #include <wininet.h>
 
+#include <chrono>
+#include <future>
 #include <memory>
+#include <thread>
 
 #include "platform/http.h"
 
@@ -24,12 +27,13 @@ std::string ErrorText(DWORD error) {
                                FORMAT_MESSAGE_IGNORE_INSERTS,
                            GetModuleHandleA("wininet.dll"), error, 0, text, sizeof text, nullptr);
   if (n == 0) return "error " + std::to_string(error);
+  while (n > 0 && static_cast<unsigned char>(text[n - 1]) <= ' ') --n;  // the line end it ends in
   return std::string(text, n);
 }
 
-HttpReply Failure() {
+HttpReply Failure(DWORD error = GetLastError()) {
   HttpReply reply;
-  reply.error = ErrorText(GetLastError());
+  reply.error = ErrorText(error);
   return reply;
 }
 
@@ -56,15 +60,29 @@ long StatusOf(HINTERNET request) {
 // Never from the cache: an old "SUCCESS" would say a card is there that is gone.
 constexpr DWORD kFresh = INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE | INTERNET_FLAG_PRAGMA_NOCACHE;
 
-}  // namespace
+// Runs an exchange on a thread of its own and waits at most the whole
+// exchange's time for it: the system's time-outs bound each step, not the
+// exchange, and some WinINet implementations do not apply them at all. An
+// exchange that overruns finishes on its own and closes its own handles.
+template <typename Exchange>
+HttpReply WithinTime(const HttpLimits& limits, Exchange exchange) {
+  auto promise = std::make_shared<std::promise<HttpReply>>();
+  std::future<HttpReply> reply = promise->get_future();
+  std::thread([promise, exchange = std::move(exchange)] { promise->set_value(exchange()); }).detach();
+  const auto limit = std::chrono::milliseconds(limits.connectTimeoutMs + limits.totalTimeoutMs);
+  if (reply.wait_for(limit) == std::future_status::ready) return reply.get();
+  return Failure(ERROR_INTERNET_TIMEOUT);
+}
 
-HttpReply HttpGet(const std::string& url, std::size_t maxBody, const HttpLimits& limits) {
+HttpReply Get(const std::string& url, std::size_t maxBody, const HttpLimits& limits) {
   Internet session = Open(limits);
   if (!session) return Failure();
   Internet request(InternetOpenUrlA(session.get(), url.c_str(), nullptr, 0, kFresh, 0));
   if (!request) return Failure();
   HttpReply reply;
   reply.status = StatusOf(request.get());
+  // A connection closed before any status line is no reply.
+  if (reply.status == 0) return Failure(ERROR_HTTP_INVALID_SERVER_RESPONSE);
   std::string body(maxBody, '\0');
   std::size_t got = 0;
   while (got < maxBody) {
@@ -80,8 +98,8 @@ HttpReply HttpGet(const std::string& url, std::size_t maxBody, const HttpLimits&
   return reply;
 }
 
-HttpReply HttpPost10(const std::string& url, const std::string& header, const std::string& body,
-                     const HttpLimits& limits) {
+HttpReply Post10(const std::string& url, const std::string& header, const std::string& body,
+                 const HttpLimits& limits) {
   char host[256] = {}, path[2048] = {};
   URL_COMPONENTSA parts{};
   parts.dwStructSize = sizeof parts;
@@ -104,15 +122,26 @@ HttpReply HttpPost10(const std::string& url, const std::string& header, const st
     return Failure();
   HttpReply reply;
   reply.status = StatusOf(request.get());
-  if (reply.status != 0) {
-    char chunk[256];
-    DWORD n = 0;
-    do {
-      if (!InternetReadFile(request.get(), chunk, sizeof chunk, &n)) return Failure();
-    } while (n == sizeof chunk);
-  }
+  // A connection closed without a reply leaves the upload unconfirmed.
+  if (reply.status == 0) return Failure(ERROR_HTTP_INVALID_SERVER_RESPONSE);
+  char chunk[256];
+  DWORD n = 0;
+  do {
+    if (!InternetReadFile(request.get(), chunk, sizeof chunk, &n)) return Failure();
+  } while (n == sizeof chunk);
   reply.ok = true;
   return reply;
+}
+
+}  // namespace
+
+HttpReply HttpGet(const std::string& url, std::size_t maxBody, const HttpLimits& limits) {
+  return WithinTime(limits, [=] { return Get(url, maxBody, limits); });
+}
+
+HttpReply HttpPost10(const std::string& url, const std::string& header, const std::string& body,
+                     const HttpLimits& limits) {
+  return WithinTime(limits, [=] { return Post10(url, header, body, limits); });
 }
 
 }  // namespace quorvel::platform

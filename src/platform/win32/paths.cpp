@@ -1,30 +1,46 @@
-// Paths on Windows: the file system takes the internal form itself (the
-// "A" functions read Shift_JIS on a Japanese system), and the program keeps
+// Paths on Windows: native paths are UTF-8 as on Linux (the platform layer
+// hands them to the system in UTF-16); separators stay '\'. The program keeps
 // its settings beside its executable and its catalogues in the current folder.
 #include <windows.h>
 
+#include <vector>
+
 #include "platform/paths.h"
 #include "platform/sjis.h"
+#include "platform/win32/wide.h"
 
 namespace quorvel::platform {
 
-std::string ToNativePath(std::string_view internal) { return std::string(internal); }
+std::string ToNativePath(std::string_view internal) { return sjis::ToUtf8(internal); }
 
 bool ToInternalPath(std::string_view native, std::string& internal) {
-  internal = std::string(native);
+  auto converted = sjis::FromUtf8(native);
+  if (!converted) return false;
+  internal = *converted;
   return true;
 }
 
+namespace {
+std::wstring ModulePath() {
+  std::vector<wchar_t> path(MAX_PATH);
+  for (;;) {
+    DWORD n = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
+    if (n == 0) return L"";
+    if (n < path.size()) return std::wstring(path.data(), n);
+    path.resize(path.size() * 2);
+  }
+}
+}  // namespace
+
 std::string ExecutablePath() {
-  char path[MAX_PATH + 1] = {};
-  DWORD n = GetModuleFileNameA(nullptr, path, MAX_PATH);
-  if (n == 0 || n >= MAX_PATH) return "";
-  return std::string(path, n);
+  std::string internal;
+  if (!ToInternalPath(win32::Utf8(ModulePath()), internal)) return "";
+  return internal;
 }
 
 std::string UserConfigFolder() {
-  std::string exe = ExecutablePath();
-  std::size_t sep = sjis::FindLastSeparator(exe);
+  std::string exe = win32::Utf8(ModulePath());
+  std::size_t sep = exe.find_last_of("\\/");
   return sep == std::string::npos ? "." : exe.substr(0, sep);
 }
 
@@ -32,10 +48,10 @@ std::string UserDataFolder() { return "."; }
 
 bool FolderWritable(const std::string& native) {
   // The only sure answer on Windows (ACLs, virtualisation): try it.
-  std::string folder = native.empty() ? "." : native;
-  char probe[MAX_PATH + 1] = {};
-  if (GetTempFileNameA(folder.c_str(), "qvl", 0, probe) == 0) return false;
-  DeleteFileA(probe);
+  std::wstring folder = win32::Wide(native.empty() ? "." : native);
+  wchar_t probe[MAX_PATH + 1] = {};
+  if (GetTempFileNameW(folder.c_str(), L"qvl", 0, probe) == 0) return false;
+  DeleteFileW(probe);
   return true;
 }
 

@@ -5,22 +5,12 @@
 #include <algorithm>
 
 #include "platform/sjis.h"
+#include "platform/win32/wide.h"
 
 namespace quorvel::sjis {
 namespace {
 
 constexpr UINT kShiftJis = 932;
-
-// UTF-16 -> UTF-8; the input is valid UTF-16 made by the system.
-std::string Utf8Of(const std::wstring& wide) {
-  if (wide.empty()) return "";
-  int n = WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), nullptr, 0,
-                              nullptr, nullptr);
-  std::string out(static_cast<std::size_t>(n), '\0');
-  WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), out.data(), n,
-                      nullptr, nullptr);
-  return out;
-}
 
 // Strict conversion of a byte run to UTF-16; false when any byte is invalid.
 bool Widen(UINT codePage, std::string_view bytes, std::wstring& wide) {
@@ -58,12 +48,12 @@ std::size_t Utf8SeqLen(std::string_view s, std::size_t pos) {
 
 std::string ToUtf8(std::string_view text) {
   std::wstring wide;
-  if (Widen(kShiftJis, text, wide)) return Utf8Of(wide);
+  if (Widen(kShiftJis, text, wide)) return platform::win32::Utf8(wide);
   // Some byte is invalid: character by character, each bad one a U+FFFD.
   std::string out;
   for (std::size_t i = 0; i < text.size();) {
     std::size_t len = (IsLeadByte(static_cast<unsigned char>(text[i])) && i + 1 < text.size()) ? 2 : 1;
-    out += Widen(kShiftJis, text.substr(i, len), wide) ? Utf8Of(wide) : "\xEF\xBF\xBD";
+    out += Widen(kShiftJis, text.substr(i, len), wide) ? platform::win32::Utf8(wide) : "\xEF\xBF\xBD";
     i += len;
   }
   return out;
