@@ -4,16 +4,6 @@
 set(QUORVEL_THIRD_PARTY "${CMAKE_BINARY_DIR}/third_party" CACHE PATH
   "Sources of the libraries Debian has for Linux only (pugixml, GoogleTest)")
 
-# One self-contained executable each: no runtime DLLs to carry along.
-add_link_options(-static -static-libgcc -static-libstdc++)
-# Windows 7 and later; the "W" user interface; no min/max macros over std::.
-add_compile_definitions(_WIN32_WINNT=0x0601 WINVER=0x0601 UNICODE _UNICODE NOMINMAX
-  WIN32_LEAN_AND_MEAN)
-
-# GCC 12 warns falsely on "text" + std::string temporaries once inlined
-# (GCC bug 105651); nothing else is silenced.
-add_compile_options(-Wno-restrict)
-
 add_library(pugixml STATIC ${QUORVEL_THIRD_PARTY}/pugixml/src/pugixml.cpp)
 target_include_directories(pugixml SYSTEM PUBLIC ${QUORVEL_THIRD_PARTY}/pugixml/src)
 
@@ -24,7 +14,16 @@ foreach(dir CLI nlohmann)
   file(CREATE_LINK /usr/include/${dir} ${host_include}/${dir} SYMBOLIC)
 endforeach()
 
-target_link_libraries(quorvel_core PUBLIC pugixml wininet shlwapi ole32 oleaut32 uuid comdlg32)
+# The Windows recogniser: SAPI 5 on the catalogue files themselves.
+target_sources(quorvel_core PRIVATE src/speech/engine/sapi_engine.cpp)
+target_link_libraries(quorvel_core PUBLIC pugixml wininet shlwapi ole32 oleaut32 uuid sapi comdlg32)
+
+# The window: native dialogs from the same templates.
+add_library(quorvel_win32 STATIC src/win32/dialog_builder.cpp src/win32/win32_dialog.cpp)
+target_link_libraries(quorvel_win32 PUBLIC quorvel_core user32 gdi32 comdlg32)
+add_executable(Quorvel WIN32 src/win32/main.cpp res/windows/quorvel.rc)
+target_link_options(Quorvel PRIVATE -municode)
+target_link_libraries(Quorvel PRIVATE quorvel_win32)
 
 add_executable(quorvel-cli src/cli/main.cpp src/cli/recognize_unavailable.cpp)
 target_include_directories(quorvel-cli SYSTEM PRIVATE ${host_include})
@@ -42,14 +41,15 @@ set(zip_root ${CMAKE_BINARY_DIR}/quorvel-windows-x64)
 add_custom_command(OUTPUT ${CMAKE_BINARY_DIR}/quorvel-windows-x64.zip
   COMMAND ${CMAKE_COMMAND} -E rm -rf ${zip_root}
   COMMAND ${CMAKE_COMMAND} -E make_directory ${zip_root}
-  COMMAND ${CMAKE_COMMAND} -E copy $<TARGET_FILE:quorvel-cli> $<TARGET_FILE:quorvel-card> ${zip_root}
+  COMMAND ${CMAKE_COMMAND} -E copy $<TARGET_FILE:Quorvel> $<TARGET_FILE:quorvel-cli>
+    $<TARGET_FILE:quorvel-card> ${zip_root}
   COMMAND ${CMAKE_COMMAND} -E copy_directory ${PROJECT_SOURCE_DIR}/data/demo ${zip_root}
   COMMAND ${CMAKE_COMMAND} -E rm -f ${zip_root}/make_demo.py
   COMMAND ${CMAKE_COMMAND} -E copy ${PROJECT_SOURCE_DIR}/res/copyright ${zip_root}/COPYRIGHT.txt
   COMMAND ${CMAKE_COMMAND} -E rm -f ${CMAKE_BINARY_DIR}/quorvel-windows-x64.zip
   COMMAND ${CMAKE_COMMAND} -E chdir ${CMAKE_BINARY_DIR}
     ${CMAKE_COMMAND} -E tar cf quorvel-windows-x64.zip --format=zip quorvel-windows-x64
-  DEPENDS quorvel-cli quorvel-card VERBATIM)
+  DEPENDS Quorvel quorvel-cli quorvel-card VERBATIM)
 add_custom_target(windows_zip ALL DEPENDS ${CMAKE_BINARY_DIR}/quorvel-windows-x64.zip)
 
 enable_testing()

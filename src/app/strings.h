@@ -2,6 +2,11 @@
 #pragma once
 #include <string>
 
+// Windows' headers make LoadString a macro, which would rename the function below.
+#ifdef LoadString
+#undef LoadString
+#endif
+
 namespace quorvel {
 
 // Ids 101-137 are the original table; the ones missing below are not used

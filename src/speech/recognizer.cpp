@@ -57,7 +57,7 @@ bool StartRecognizer(ConverterState& state) {
   if (!engine || Failed(engine->Initialize())) return StartFailed(state, "No speech recogniser is available");
   std::shared_ptr<speech::Recognizer> recognizer;
   if (Failed(engine->CreateRecognizer(recognizer)))
-    return StartFailed(state, "The recogniser's acoustic model could not be loaded");
+    return StartFailed(state, "The recogniser could not be created");
   if (Failed(recognizer->CreateRecoContext(state.recoContext))) {
     state.recoContext.reset();
     return StartFailed(state, "The recogniser could not be set up");
@@ -74,7 +74,7 @@ bool StartRecognizer(ConverterState& state) {
   audio.reset();
 
   if (Failed(recognizer->SetRecoState(speech::RecoState::Active)))
-    return StartFailed(state, "No microphone: no PulseAudio or PipeWire source could be opened");
+    return StartFailed(state, "The recogniser could not listen: no microphone could be opened");
   if (Failed(state.recoContext->CreateGrammar(0, state.grammar))) {
     state.grammar.reset();
     return StartFailed(state, "The recogniser could not make a grammar");

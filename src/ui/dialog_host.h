@@ -6,6 +6,11 @@
 #include <optional>
 #include <string>
 
+// Windows' headers make MessageBox a macro, which would rename the operation below.
+#ifdef MessageBox
+#undef MessageBox
+#endif
+
 namespace quorvel::ui {
 
 enum class Icon { Exclamation, Question, Stop, Information };

@@ -1,0 +1,200 @@
+// Quorvel.exe under Wine: the native window driven through its own message
+// loop with key presses, as a user at the keyboard would drive it. Wine has
+// no speech recogniser, so the start-up's recogniser fails for real here.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "app/strings.h"
+#include "platform/profile.h"
+#include "platform/sjis.h"
+#include "platform/win32/wide.h"
+#include "robot/command_record.h"
+#include "test_util.h"
+
+namespace quorvel {
+namespace {
+
+namespace fs = std::filesystem;
+using platform::win32::Wide;
+
+// A started Quorvel.exe, ended when the test ends.
+class Program {
+ public:
+  explicit Program(const std::string& exe) {
+    STARTUPINFOW start{};
+    start.cb = sizeof start;
+    std::wstring line = L"\"" + Wide(exe) + L"\"";
+    std::wstring folder = Wide(test::Native(test::Path(exe).parent_path()));  // the catalogues' folder
+    started_ = CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, folder.c_str(),
+                              &start, &info_);
+  }
+  ~Program() {
+    if (!started_) return;
+    if (WaitForSingleObject(info_.hProcess, 0) == WAIT_TIMEOUT) TerminateProcess(info_.hProcess, 1);
+    CloseHandle(info_.hThread);
+    CloseHandle(info_.hProcess);
+  }
+  bool started() const { return started_; }
+  DWORD pid() const { return info_.dwProcessId; }
+  // Whether it ended within timeoutMs.
+  bool Ended(DWORD timeoutMs) { return WaitForSingleObject(info_.hProcess, timeoutMs) == WAIT_OBJECT_0; }
+
+ private:
+  PROCESS_INFORMATION info_{};
+  bool started_ = false;
+};
+
+struct Search {
+  DWORD pid;
+  std::wstring title;
+  HWND found = nullptr;
+};
+
+BOOL CALLBACK Visit(HWND hwnd, LPARAM lParam) {
+  auto* s = reinterpret_cast<Search*>(lParam);
+  DWORD pid = 0;
+  GetWindowThreadProcessId(hwnd, &pid);
+  wchar_t title[256] = {};
+  GetWindowTextW(hwnd, title, 256);
+  if (pid == s->pid && IsWindowVisible(hwnd) && s->title == title) {
+    s->found = hwnd;
+    return FALSE;
+  }
+  return TRUE;
+}
+
+// The process's visible top-level window with this title, waited for.
+HWND WaitForWindow(DWORD pid, const std::wstring& title, DWORD timeoutMs = 20000) {
+  const ULONGLONG until = GetTickCount64() + timeoutMs;
+  do {
+    Search s{pid, title};
+    EnumWindows(&Visit, reinterpret_cast<LPARAM>(&s));
+    if (s.found) return s.found;
+    Sleep(50);
+  } while (GetTickCount64() < until);
+  return nullptr;
+}
+
+BOOL CALLBACK CollectText(HWND hwnd, LPARAM lParam) {
+  wchar_t text[1024] = {};
+  GetWindowTextW(hwnd, text, 1024);
+  auto* all = reinterpret_cast<std::wstring*>(lParam);
+  if (*text) *all += std::wstring(text) + L"\n";
+  return TRUE;
+}
+
+// Every text a message box shows.
+std::string BoxText(HWND box) {
+  std::wstring all;
+  EnumChildWindows(box, &CollectText, reinterpret_cast<LPARAM>(&all));
+  return platform::win32::Utf8(all);
+}
+
+// A key pressed and released in a control, through the program's own
+// message loop (where the Enter rule and the dialog keys are).
+void Press(HWND target, WORD key) {
+  const UINT scan = MapVirtualKeyW(key, MAPVK_VK_TO_VSC);
+  PostMessageW(target, WM_KEYDOWN, key, 1 | (scan << 16));
+  PostMessageW(target, WM_KEYUP, key, 1 | (scan << 16) | (3u << 30));
+}
+
+// Text typed into a control: the characters the keyboard layout makes of the
+// key presses, whatever layout the machine has.
+void Type(HWND target, const std::wstring& text) {
+  for (wchar_t c : text) PostMessageW(target, WM_CHAR, c, 1);
+}
+
+std::string Utf8(const std::string& sjis) { return sjis::ToUtf8(sjis); }
+
+class WindowTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    for (const char* name : {"Ninshiki.xml", "English.xml", "voice.xml", "ura_voice.xml", "Program.xml"})
+      fs::copy_file(test::Path(std::string(QUORVEL_DEMO_DIR) + "/" + name), test::Path(dir / name));
+    fs::copy_file(test::Path(QUORVEL_WINDOW), test::Path(exe));
+    fs::create_directories(test::Path(dir / "card/ADDON"));
+    test::WriteFile(dir / "card/ADDON/REMOTE.LOG", "");
+    test::WriteFile(Ini(), "[REMOTE]\r\nCONNECT_TYPE=1\r\nREMOTE_DIR=" + dir / "card\\" +
+                               "\r\n[SPEECH]\r\nAUTOSTART=1\r\n");
+  }
+  std::string Ini() const { return dir / "Quorvel.ini"; }
+  std::wstring Title() const { return Wide("クオルベル"); }
+
+  // The start-up's recogniser fails (Wine has none): message 128, answered.
+  void AnswerRecogniserFailure(const Program& p) {
+    HWND box = WaitForWindow(p.pid(), L"Quorvel");
+    ASSERT_NE(box, nullptr) << "no message 128";
+    EXPECT_NE(BoxText(box).find(Utf8(LoadString(IDS_SPEECH_INIT_FAILED)).substr(0, 30)), std::string::npos)
+        << BoxText(box);
+    PostMessageW(box, WM_COMMAND, IDOK, 0);
+  }
+
+  test::TempDir dir;
+  std::string exe = dir / "Quorvel.exe";
+};
+
+TEST_F(WindowTest, TypedArithmeticAndEnterSendIt_EscClosesAndWritesTheKeys) {
+  Program p(exe);
+  ASSERT_TRUE(p.started());
+  AnswerRecogniserFailure(p);
+  HWND main = WaitForWindow(p.pid(), Title());
+  ASSERT_NE(main, nullptr);
+  EXPECT_EQ(SendDlgItemMessageW(main, 1037, BM_GETCHECK, 0, 0), BST_UNCHECKED);  // recognition off
+  EXPECT_GT(SendDlgItemMessageW(main, 1000, LB_GETCOUNT, 0, 0), 0);                // the catalogue listed
+  wchar_t title[64] = {};
+  GetWindowTextW(main, title, 64);
+  EXPECT_EQ(std::wstring(title), Title());
+
+  HWND edit = GetDlgItem(main, 1026);
+  ASSERT_NE(edit, nullptr);
+  PostMessageW(main, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(edit), TRUE);
+  Type(edit, L"3+4");
+  Press(edit, VK_RETURN);
+  const std::string expected = test::Bytes(MakeArithmeticCommand({1, 3, 4}));
+  const ULONGLONG until = GetTickCount64() + 10000;
+  // Watched by its size, without opening it: the program writes the file
+  // shared with nobody, and a reader holding it open would fail the write.
+  std::error_code ec;
+  while (fs::file_size(test::Path(dir / "card/ADDON/REMOTE.LOG"), ec) != expected.size() &&
+         GetTickCount64() < until)
+    Sleep(50);
+  wchar_t typed[64] = {};
+  GetWindowTextW(edit, typed, 64);
+  HWND box = WaitForWindow(p.pid(), L"Quorvel", 0);
+  EXPECT_EQ(test::ReadFile(dir / "card/ADDON/REMOTE.LOG"), expected)
+      << "typed: " << platform::win32::Utf8(typed) << (box ? " message: " + BoxText(box) : "");
+  EXPECT_TRUE(IsWindow(main)) << "Enter must never close the window";
+
+  Press(edit, VK_ESCAPE);
+  ASSERT_TRUE(p.Ended(10000)) << "Esc did not close the window";
+  EXPECT_EQ(profile::GetString("DATA", "PLAYER_TYPE", "?", Ini()), "0");
+  EXPECT_EQ(profile::GetString("SPEECH", "DICTIONARY", "?", Ini()), "");
+  EXPECT_EQ(profile::GetString("SPEECH", "GENERAL", "?", Ini()), "0");
+}
+
+TEST_F(WindowTest, ASecondStartShowsMessage106AndEnds) {
+  Program first(exe);
+  ASSERT_TRUE(first.started());
+  AnswerRecogniserFailure(first);
+  HWND main = WaitForWindow(first.pid(), Title());
+  ASSERT_NE(main, nullptr);
+
+  Program second(exe);
+  ASSERT_TRUE(second.started());
+  HWND box = WaitForWindow(second.pid(), L"Quorvel");
+  ASSERT_NE(box, nullptr) << "no message 106";
+  EXPECT_NE(BoxText(box).find(Utf8(LoadString(IDS_ALREADY_RUNNING))), std::string::npos) << BoxText(box);
+  PostMessageW(box, WM_COMMAND, IDOK, 0);
+  EXPECT_TRUE(second.Ended(10000));
+  EXPECT_TRUE(IsWindow(main)) << "the first window stays";
+  PostMessageW(main, WM_CLOSE, 0, 0);
+  EXPECT_TRUE(first.Ended(10000));
+}
+
+}  // namespace
+}  // namespace quorvel
