@@ -14,7 +14,7 @@ packages=(
   espeak-ng sox pulseaudio pulseaudio-utils
   clang-14 libclang-rt-14-dev
   dpkg-dev file lintian desktop-file-utils appstream
-  g++-mingw-w64-x86-64 wine wine64 googletest
+  g++-mingw-w64-x86-64 wine wine64 googletest xvfb xauth
 )
 missing=()
 for p in "${packages[@]}"; do
