@@ -1,6 +1,8 @@
 // The double-byte-aware searches on Shift_JIS texts; the same on every system.
 #include "platform/sjis.h"
 
+#include <algorithm>
+
 
 namespace quorvel::sjis {
 
@@ -28,6 +30,12 @@ std::size_t FindAtBoundary(std::string_view text, std::string_view needle) {
     if (IsLeadByte(static_cast<unsigned char>(text[i]))) ++i;
   }
   return std::string_view::npos;
+}
+
+std::size_t Utf8SequenceLength(std::string_view s, std::size_t pos) {
+  unsigned char c = static_cast<unsigned char>(s[pos]);
+  std::size_t n = c < 0x80 ? 1 : c < 0xE0 ? 2 : c < 0xF0 ? 3 : 4;
+  return std::min(n, s.size() - pos);
 }
 
 std::string_view TruncateAtChar(std::string_view text, std::size_t maxBytes) {

@@ -28,6 +28,10 @@ std::size_t FindLastSeparator(std::string_view text);
 // First occurrence of needle that starts at a character boundary; npos if none.
 std::size_t FindAtBoundary(std::string_view text, std::string_view needle);
 
+// The length of the UTF-8 sequence that starts at pos (by its first byte,
+// cut at the text's end); how far a lossy conversion skips a bad one.
+std::size_t Utf8SequenceLength(std::string_view utf8, std::size_t pos);
+
 // Longest prefix of at most maxBytes bytes that does not split a character.
 std::string_view TruncateAtChar(std::string_view text, std::size_t maxBytes);
 

@@ -7,6 +7,7 @@
 #include <QPixmap>
 #include <QTimer>
 
+#include "app/about_dialog.h"
 #include "app/strings.h"
 #include "platform/sjis.h"
 
@@ -15,17 +16,6 @@ namespace {
 
 constexpr int kCloseButton = 2;
 
-class AboutController : public ui::DialogController {
- public:
-  explicit AboutController(std::string iniPath) : iniPath_(std::move(iniPath)) {}
-  void OnInit(ui::DialogHost& dialog) override {
-    dialog.SetControlText(ui::kAboutIniText, sjis::FromUtf8Lossy("設定ファイル: ") + iniPath_);
-  }
-  void OnCommand(ui::DialogHost& dialog, int id) override { dialog.EndDialog(id); }
-
- private:
-  std::string iniPath_;
-};
 
 // The program's icon: a robot face, drawn so no image file is needed at run time.
 QIcon ProgramIcon() {
@@ -93,7 +83,7 @@ int MainWindowHost::Run() {
 }
 
 void MainWindowHost::ShowAbout() {
-  AboutController about(core_.state()->iniPath);
+  CAboutDlg about(core_.state()->iniPath);
   window_->RunModal(ui::kAboutDialogId, about);
 }
 

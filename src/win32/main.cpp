@@ -7,6 +7,7 @@
 
 #include <memory>
 
+#include "app/about_dialog.h"
 #include "app/converter_state.h"
 #include "app/main_window.h"
 #include "app/strings.h"
@@ -26,17 +27,6 @@ constexpr UINT kRunTask = 0x8001;           // a task posted from another thread
 constexpr UINT kAboutCommand = 16;
 constexpr int kCloseButton = IDCANCEL;
 
-class AboutController : public ui::DialogController {
- public:
-  explicit AboutController(std::string iniPath) : iniPath_(std::move(iniPath)) {}
-  void OnInit(ui::DialogHost& dialog) override {
-    dialog.SetControlText(ui::kAboutIniText, sjis::FromUtf8Lossy("設定ファイル: ") + iniPath_);
-  }
-  void OnCommand(ui::DialogHost& dialog, int id) override { dialog.EndDialog(id); }
-
- private:
-  std::string iniPath_;
-};
 
 struct MainWindow {
   CQuorvelDlg* core = nullptr;
@@ -89,7 +79,7 @@ INT_PTR CALLBACK MainProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
     }
     case WM_SYSCOMMAND:
       if (w && (wParam & 0xFFF0) == kAboutCommand) {
-        AboutController about(w->core->state()->iniPath);
+        CAboutDlg about(w->core->state()->iniPath);
         w->host->RunModal(ui::kAboutDialogId, about);
         return TRUE;
       }

@@ -24,13 +24,6 @@ std::string ToNativePath(std::string_view internal) {
   return sjis::ToUtf8(bytes);
 }
 
-bool ToInternalPath(std::string_view native, std::string& internal) {
-  auto converted = sjis::FromUtf8(native);
-  if (!converted) return false;
-  internal = *converted;
-  return true;
-}
-
 namespace {
 // An XDG base folder (only an absolute one counts), else its default under HOME.
 std::string XdgFolder(const char* variable, const char* underHome) {

@@ -50,12 +50,6 @@ class Converter {
   iconv_t cd_;
 };
 
-std::size_t Utf8SeqLen(std::string_view s, std::size_t pos) {
-  unsigned char c = static_cast<unsigned char>(s[pos]);
-  std::size_t n = c < 0x80 ? 1 : c < 0xE0 ? 2 : c < 0xF0 ? 3 : 4;
-  return std::min(n, s.size() - pos);
-}
-
 }  // namespace
 
 std::string ToUtf8(std::string_view text) {
@@ -81,7 +75,7 @@ std::string FromUtf8Lossy(std::string_view utf8) {
   std::string out;
   Converter c("CP932", "UTF-8");
   c.Run(utf8, out, [&](std::size_t pos, std::string&) -> std::size_t {
-    return Utf8SeqLen(utf8, pos);
+    return Utf8SequenceLength(utf8, pos);
   });
   return out;
 }

@@ -13,13 +13,6 @@ namespace quorvel::platform {
 
 std::string ToNativePath(std::string_view internal) { return sjis::ToUtf8(internal); }
 
-bool ToInternalPath(std::string_view native, std::string& internal) {
-  auto converted = sjis::FromUtf8(native);
-  if (!converted) return false;
-  internal = *converted;
-  return true;
-}
-
 namespace {
 std::wstring ModulePath() {
   std::vector<wchar_t> path(MAX_PATH);

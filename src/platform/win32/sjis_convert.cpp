@@ -38,12 +38,6 @@ bool Narrow(const std::wstring& wide, std::string& out) {
   return !usedDefault;
 }
 
-std::size_t Utf8SeqLen(std::string_view s, std::size_t pos) {
-  unsigned char c = static_cast<unsigned char>(s[pos]);
-  std::size_t n = c < 0x80 ? 1 : c < 0xE0 ? 2 : c < 0xF0 ? 3 : 4;
-  return std::min(n, s.size() - pos);
-}
-
 }  // namespace
 
 std::string ToUtf8(std::string_view text) {
@@ -71,7 +65,7 @@ std::string FromUtf8Lossy(std::string_view utf8) {
   std::string out, one;
   std::wstring wide;
   for (std::size_t i = 0; i < utf8.size();) {
-    std::size_t len = Utf8SeqLen(utf8, i);
+    std::size_t len = Utf8SequenceLength(utf8, i);
     if (Widen(CP_UTF8, utf8.substr(i, len), wide) && Narrow(wide, one)) out += one;
     i += len;
   }
