@@ -15,6 +15,9 @@
 #include "platform/win32/wide.h"
 #include "robot/command_record.h"
 #include "test_util.h"
+#include "ui/dialog_template.h"
+#include "win32/dialog_builder.h"
+#include "win32/win32_dialog.h"
 
 namespace quorvel {
 namespace {
@@ -171,6 +174,20 @@ TEST_F(WindowTest, TypedArithmeticAndEnterSendIt_EscClosesAndWritesTheKeys) {
       << "typed: " << platform::win32::Utf8(typed) << (box ? " message: " + BoxText(box) : "");
   EXPECT_TRUE(IsWindow(main)) << "Enter must never close the window";
 
+  // The settings dialog, over the window; Esc there closes only it.
+  PostMessageW(GetDlgItem(main, 8), BM_CLICK, 0, 0);
+  HWND settings = WaitForWindow(p.pid(), Wide("設定ダイアログ"), 10000);
+  ASSERT_NE(settings, nullptr) << "no settings dialog";
+  wchar_t volume[16] = {};
+  GetDlgItemTextW(settings, 1036, volume, 16);
+  EXPECT_EQ(std::wstring(volume), L"50");
+  EXPECT_EQ(SendDlgItemMessageW(settings, 1034, BM_GETCHECK, 0, 0), BST_CHECKED);  // USB/simulator
+  Press(GetDlgItem(settings, 1036), VK_ESCAPE);
+  const ULONGLONG closing = GetTickCount64() + 10000;
+  while (IsWindow(settings) && GetTickCount64() < closing) Sleep(50);
+  EXPECT_FALSE(IsWindow(settings));
+  EXPECT_TRUE(IsWindow(main));
+
   Press(edit, VK_ESCAPE);
   ASSERT_TRUE(p.Ended(10000)) << "Esc did not close the window";
   EXPECT_EQ(profile::GetString("DATA", "PLAYER_TYPE", "?", Ini()), "0");
@@ -193,6 +210,46 @@ TEST_F(WindowTest, ASecondStartShowsMessage106AndEnds) {
   EXPECT_TRUE(IsWindow(main)) << "the first window stays";
   PostMessageW(main, WM_CLOSE, 0, 0);
   EXPECT_TRUE(first.Ended(10000));
+}
+
+INT_PTR CALLBACK Plain(HWND, UINT message, WPARAM, LPARAM) { return message == WM_INITDIALOG; }
+
+// Every dialog the system builds from the templates has every control with
+// its id, class, style and text, at its place in dialog units, in tab order.
+TEST(DialogTemplates, TheSystemBuildsEachControlAsTheTemplateSays) {
+  for (const ui::DialogTemplate* t :
+       {&ui::MainDialogTemplate(), &ui::SettingsDialogTemplate(), &ui::AboutDialogTemplate()}) {
+    std::vector<DWORD> bytes = win32::BuildDialogTemplate(*t, t->id == ui::kMainDialogId);
+    HWND dialog = CreateDialogIndirectParamW(GetModuleHandleW(nullptr),
+                                             reinterpret_cast<LPCDLGTEMPLATEW>(bytes.data()), nullptr, &Plain, 0);
+    ASSERT_NE(dialog, nullptr) << "template " << t->id << ": error " << GetLastError();
+    wchar_t text[256] = {};
+    GetWindowTextW(dialog, text, 256);
+    EXPECT_EQ(platform::win32::Utf8(text), std::string(t->title));
+    HWND child = GetWindow(dialog, GW_CHILD);
+    for (const auto& c : t->controls) {
+      ASSERT_NE(child, nullptr) << "template " << t->id << " ends before " << c.text;
+      EXPECT_EQ(GetDlgCtrlID(child), c.id) << c.text;  // kStaticId is the system's -1 too
+      if (c.kind != ui::ControlKind::Icon && c.kind != ui::ControlKind::ListBox) {
+        GetWindowTextW(child, text, 256);
+        EXPECT_EQ(platform::win32::Utf8(text), std::string(c.text)) << t->id << " " << c.id;
+      }
+      const DWORD style = static_cast<DWORD>(GetWindowLongW(child, GWL_STYLE));
+      const DWORD want = win32::ControlStyle(c);
+      EXPECT_EQ(style & (WS_GROUP | WS_TABSTOP | WS_DISABLED | 0xFFFF), want & (WS_GROUP | WS_TABSTOP | WS_DISABLED | 0xFFFF))
+          << t->id << " " << c.id << " " << c.text;
+      RECT units{c.x, c.y, c.x + c.width, c.y + c.height};
+      MapDialogRect(dialog, &units);
+      RECT placed;
+      GetWindowRect(child, &placed);
+      MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&placed), 2);
+      EXPECT_EQ(placed.left, units.left) << t->id << " " << c.id;
+      EXPECT_EQ(placed.top, units.top) << t->id << " " << c.id;
+      child = GetWindow(child, GW_HWNDNEXT);
+    }
+    EXPECT_EQ(child, nullptr) << "template " << t->id << " has more controls than it says";
+    DestroyWindow(dialog);
+  }
 }
 
 }  // namespace
