@@ -58,7 +58,7 @@ long StatusOf(HINTERNET request) {
 }
 
 // Never from the cache: an old "SUCCESS" would say a card is there that is gone.
-constexpr DWORD kFresh = INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE | INTERNET_FLAG_PRAGMA_NOCACHE;
+constexpr DWORD kFresh = INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE;
 
 // Runs an exchange on a thread of its own and waits at most the whole
 // exchange's time for it: the system's time-outs bound each step, not the
@@ -115,7 +115,7 @@ HttpReply Post10(const std::string& url, const std::string& header, const std::s
                                        INTERNET_SERVICE_HTTP, 0, 0));
   if (!connection) return Failure();
   Internet request(HttpOpenRequestA(connection.get(), "POST", path, "HTTP/1.0", nullptr, nullptr,
-                                    INTERNET_FLAG_KEEP_CONNECTION | kFresh, 0));
+                                    INTERNET_FLAG_KEEP_CONNECTION, 0));
   if (!request) return Failure();
   if (!HttpSendRequestA(request.get(), header.c_str(), static_cast<DWORD>(header.size()),
                         const_cast<char*>(body.data()), static_cast<DWORD>(body.size())))
