@@ -46,10 +46,11 @@ add_custom_command(OUTPUT ${CMAKE_BINARY_DIR}/quorvel-windows-x64.zip
   COMMAND ${CMAKE_COMMAND} -E copy_directory ${PROJECT_SOURCE_DIR}/data/demo ${zip_root}
   COMMAND ${CMAKE_COMMAND} -E rm -f ${zip_root}/make_demo.py
   COMMAND ${CMAKE_COMMAND} -E copy ${PROJECT_SOURCE_DIR}/res/copyright ${zip_root}/COPYRIGHT.txt
+  COMMAND ${CMAKE_COMMAND} -E copy ${PROJECT_SOURCE_DIR}/res/windows/README.txt ${zip_root}/README.txt
   COMMAND ${CMAKE_COMMAND} -E rm -f ${CMAKE_BINARY_DIR}/quorvel-windows-x64.zip
   COMMAND ${CMAKE_COMMAND} -E chdir ${CMAKE_BINARY_DIR}
     ${CMAKE_COMMAND} -E tar cf quorvel-windows-x64.zip --format=zip quorvel-windows-x64
-  DEPENDS Quorvel quorvel-cli quorvel-card VERBATIM)
+  DEPENDS Quorvel quorvel-cli quorvel-card res/windows/README.txt VERBATIM)
 add_custom_target(windows_zip ALL DEPENDS ${CMAKE_BINARY_DIR}/quorvel-windows-x64.zip)
 
 enable_testing()

@@ -41,7 +41,10 @@ QIcon ProgramIcon() {
 
 MainWindowHost::MainWindowHost(const StateOptions& options, const FlashAirTarget* card)
     : core_(options), window_(std::make_unique<QtDialog>(ui::MainDialogTemplate(), true)) {
-  if (card) core_.state()->flashAir = *card;
+  if (card) {  // the card's address; the configured time-outs stay
+    core_.state()->flashAir.host = card->host;
+    core_.state()->flashAir.port = card->port;
+  }
   QtDialog& w = *window_;
   w.setWindowIcon(ProgramIcon());
   w.onCommand = [this](int id) {

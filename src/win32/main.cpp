@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include <memory>
+#include <vector>
 
 #include "app/about_dialog.h"
 #include "app/converter_state.h"
@@ -103,12 +104,34 @@ INT_PTR CALLBACK MainProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
   }
 }
 
+// "--card HOST[:PORT]": a FlashAir card other than flashair:80, as on Linux.
+bool CardFromCommandLine(FlashAirTarget& card, bool& given) {
+  std::vector<std::string> args = platform::Utf8Arguments(0, nullptr);
+  given = false;
+  for (std::size_t i = 1; i < args.size(); ++i) {
+    if (args[i] != "--card") continue;
+    if (i + 1 >= args.size() || !ParseCardTarget(args[i + 1], card)) return false;
+    given = true;
+  }
+  return true;
+}
+
 int Run(HINSTANCE instance) {
   platform::UseUtf8Console();
+  FlashAirTarget card;
+  bool cardGiven = false;
+  if (!CardFromCommandLine(card, cardGiven)) {
+    MessageBoxW(nullptr, L"--card expects HOST or HOST:PORT", L"Quorvel", MB_ICONSTOP | MB_OK);
+    return 2;
+  }
   StateOptions options;
   auto engine = std::make_shared<speech::SapiEngine>();
   options.speechEngine = engine;
   CQuorvelDlg core(options);
+  if (cardGiven) {  // the card's address; the configured time-outs stay
+    core.state()->flashAir.host = card.host;
+    core.state()->flashAir.port = card.port;
+  }
   MainWindow window;
   window.core = &core;
   window.engine = engine;
