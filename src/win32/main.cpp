@@ -62,6 +62,9 @@ INT_PTR CALLBACK MainProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
         auto* posted = new std::function<void()>(std::move(task));
         if (!PostMessageW(hwnd, kRunTask, 0, reinterpret_cast<LPARAM>(posted))) delete posted;
       };
+      // Shown first, so what the start-up has to say (a recogniser that
+      // cannot start, a second instance) stands over the window it concerns.
+      ShowWindow(hwnd, SW_SHOW);
       w->core->OnInitDialog(*w->host);
       return TRUE;
     }
