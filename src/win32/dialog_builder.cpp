@@ -1,6 +1,8 @@
 #include "win32/dialog_builder.h"
 
 #include <cstring>
+#include <string>
+#include <vector>
 
 #include "platform/win32/wide.h"
 
@@ -18,10 +20,8 @@ class Writer {
   void Dword(DWORD d) { Bytes(&d, sizeof d); }
   void Short(short s) { Bytes(&s, sizeof s); }
   void Byte(BYTE b) { Bytes(&b, 1); }
-  void Text(std::string_view utf8) {
-    std::wstring w = platform::win32::Wide(utf8);
-    Bytes(w.c_str(), (w.size() + 1) * sizeof(wchar_t));
-  }
+  void Text(std::string_view utf8) { Wide(platform::win32::Wide(utf8)); }
+  void Wide(const std::wstring& w) { Bytes(w.c_str(), (w.size() + 1) * sizeof(wchar_t)); }
   void AlignDword() {
     while (bytes_.size() % 4) bytes_.push_back(0);
   }
@@ -49,6 +49,36 @@ WORD ClassOf(ControlKind kind) {
     case ControlKind::ListBox: return kListBox;
     default: return kButton;
   }
+}
+
+int CALLBACK NoteFace(const LOGFONTW* font, const TEXTMETRICW*, DWORD, LPARAM found) {
+  auto* faces = reinterpret_cast<std::vector<std::wstring>*>(found);
+  if (font->lfFaceName[0] != L'@') faces->push_back(font->lfFaceName);  // '@': the vertical forms
+  return 1;
+}
+
+// The faces on this system that write Japanese, or the one named.
+std::vector<std::wstring> JapaneseFaces(const std::wstring& named = L"") {
+  std::vector<std::wstring> faces;
+  LOGFONTW wanted{};
+  wanted.lfCharSet = SHIFTJIS_CHARSET;
+  named.copy(wanted.lfFaceName, LF_FACESIZE - 1);
+  HDC screen = GetDC(nullptr);
+  EnumFontFamiliesExW(screen, &wanted, &NoteFace, reinterpret_cast<LPARAM>(&faces), 0);
+  ReleaseDC(nullptr, screen);
+  return faces;
+}
+
+// The template's face where the system has it; else a face that writes
+// Japanese (a Windows without the Japanese fonts would show empty boxes).
+std::wstring DialogFace(std::string_view templateFace) {
+  const std::wstring face = platform::win32::Wide(templateFace);
+  if (!JapaneseFaces(face).empty()) return face;
+  const std::vector<std::wstring> any = JapaneseFaces();
+  for (const wchar_t* preferred : {L"Yu Gothic UI", L"Meiryo UI", L"MS Gothic", L"IPAGothic"})
+    for (const auto& f : any)
+      if (f == preferred) return f;
+  return any.empty() ? face : any.front();
 }
 
 }  // namespace
@@ -109,7 +139,7 @@ std::vector<DWORD> BuildDialogTemplate(const ui::DialogTemplate& t, bool mainWin
   w.Word(FW_NORMAL);
   w.Byte(FALSE);  // italic
   w.Byte(SHIFTJIS_CHARSET);
-  w.Text(t.font);
+  w.Wide(DialogFace(t.font));
   for (const auto& c : t.controls) {
     w.AlignDword();
     w.Dword(0);  // helpID
