@@ -25,7 +25,6 @@ class Writer {
   void AlignDword() {
     while (bytes_.size() % 4) bytes_.push_back(0);
   }
-  std::size_t Size() const { return bytes_.size(); }
   std::vector<DWORD> Finish() {
     AlignDword();
     std::vector<DWORD> out(bytes_.size() / 4);

@@ -1,5 +1,4 @@
 // Shift_JIS <-> UTF-8 on iconv's CP932 tables.
-#include <algorithm>
 #include <cerrno>
 #include <iconv.h>
 

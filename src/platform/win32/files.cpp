@@ -9,7 +9,6 @@
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
-#include <cctype>
 
 #include "platform/files.h"
 #include "platform/sjis.h"

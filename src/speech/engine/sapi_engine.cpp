@@ -99,13 +99,11 @@ HRESULT Check(const Errors& errors, const char* call, HRESULT r) {
 void ClearEvent(SPEVENT& e) {
   switch (e.elParamType) {
     case SPET_LPARAM_IS_OBJECT:
+    case SPET_LPARAM_IS_TOKEN:
       if (e.lParam) reinterpret_cast<IUnknown*>(e.lParam)->Release();
       break;
     case SPET_LPARAM_IS_POINTER:
     case SPET_LPARAM_IS_STRING: CoTaskMemFree(reinterpret_cast<void*>(e.lParam)); break;
-    case SPET_LPARAM_IS_TOKEN:
-      if (e.lParam) reinterpret_cast<IUnknown*>(e.lParam)->Release();
-      break;
     default: break;
   }
   e = SPEVENT{};
