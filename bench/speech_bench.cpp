@@ -11,6 +11,7 @@
 //
 //   quorvel-speech-bench [--part dev|test] [--language ja|en] [--jobs N]
 //                        [--reject-ja X] [--reject-en X] [--weighed FILE] [--quick]
+//                        [--decoder "-name value ..."] [--no-latency]
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -41,6 +42,7 @@ struct Settings {
   double rejectJa = speech::SphinxOptions{}.rejectJapanese;
   double rejectEn = speech::SphinxOptions{}.rejectEnglish;
   bool quick = false;
+  std::vector<std::string> decoderArgs;  // passed on to every decoder
   std::string weighedFile;  // where children append every weighed utterance
   std::string cache = "/tmp/quorvel-corpus-cache";
 };
@@ -72,6 +74,7 @@ Run Hear(const std::string& catalogue, const std::vector<Utterance>& utterances,
   speech::SphinxOptions options;
   options.rejectJapanese = gSettings.rejectJa;
   options.rejectEnglish = gSettings.rejectEn;
+  options.decoderArgs = gSettings.decoderArgs;
   options.trace = std::getenv("QUORVEL_SPEECH_TRACE") != nullptr;
   for (const auto& u : utterances) options.audioFiles.push_back(u.audio);
   options.audioOptions.realTime = realTime;
@@ -124,6 +127,11 @@ void Judge(const Run& run, const std::vector<Utterance>& utterances, const std::
   for (std::size_t i = 0; i < utterances.size() && i < run.heard.size(); ++i) {
     const auto& heard = run.heard[i];
     if (heard.size() > 1) ++split;
+    if (std::getenv("QUORVEL_BENCH_MISSES") && !(heard.size() == 1 && heard[0] == utterances[i].expected)) {
+      std::string all;
+      for (const auto& h : heard) all += "[" + h + "]";
+      std::fprintf(stderr, "miss: expected [%s] heard %s\n", utterances[i].expected.c_str(), all.c_str());
+    }
     if (!utterances[i].expected.empty()) {
       right += heard.size() == 1 && heard[0] == utterances[i].expected;
       continue;
@@ -267,6 +275,10 @@ int main(int argc, char** argv) {
     else if (a == "--reject-en") gSettings.rejectEn = std::atof(next().c_str());
     else if (a == "--weighed") gSettings.weighedFile = next();
     else if (a == "--quick") gSettings.quick = true;
+    else if (a == "--decoder") {
+      std::istringstream words(next());
+      for (std::string w; words >> w;) gSettings.decoderArgs.push_back(w);
+    }
     else if (a == "--no-latency") latency = false;
     else if (a == "--child") {
       childLang = next();
@@ -311,7 +323,13 @@ int main(int argc, char** argv) {
       std::ostringstream cmd;
       cmd << "'" << self << "' --child " << tasks[k].lang << " " << tasks[k].part << " " << tasks[k].index
           << " --reject-ja " << gSettings.rejectJa << " --reject-en " << gSettings.rejectEn
-          << (gSettings.quick ? " --quick" : "")
+          << (gSettings.quick ? " --quick" : "");
+      if (!gSettings.decoderArgs.empty()) {
+        std::string joined;
+        for (const auto& w : gSettings.decoderArgs) joined += (joined.empty() ? "" : " ") + w;
+        cmd << " --decoder '" << joined << "'";
+      }
+      cmd
           << (gSettings.weighedFile.empty() ? "" : " --weighed '" + gSettings.weighedFile + "'");
       pipes.push_back(popen(cmd.str().c_str(), "r"));
     }

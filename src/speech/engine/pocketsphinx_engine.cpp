@@ -61,6 +61,11 @@ class Decoder {
     // their acoustic scores are normalised alike and can be compared.
     if (kind != DecoderKind::Dictation) args.insert(args.end(), {"-compallsen", "yes"});
     if (kind == DecoderKind::Dictation) args.insert(args.end(), {"-lm", lm.c_str()});
+    const std::string pip = std::to_string(o.grammarPhoneWeight), topn = std::to_string(o.grammarGaussians);
+    if (kind == DecoderKind::Grammar) {
+      args.insert(args.end(), {"-pip", pip.c_str(), "-topn", topn.c_str()});
+      for (const auto& a : o.decoderArgs) args.push_back(a.c_str());
+    }
     cmd_ln_t* config = cmd_ln_parse_r(nullptr, ps_args(), static_cast<int>(args.size()),
                                       const_cast<char**>(args.data()), TRUE);
     if (!config) return nullptr;

@@ -27,12 +27,24 @@ struct SphinxOptions {
   int endSilenceFrames = 33;
   // Frames of quiet after the speech that end any other utterance.
   int holdFrames = 45;
+  // Weight of each phone on the grammar's paths (the decoder's phone
+  // insertion probability): above 1, a short phrase stretched over the
+  // sound of a longer one no longer wins over it.
+  double grammarPhoneWeight = 2.0;
+  // Gaussians of each codebook the grammar's decoder weighs per frame (the
+  // model's own default is 4): more tell close phrases apart, in noise
+  // above all, for little time. The free model keeps the default, being
+  // only the measure the grammar's score is compared with.
+  int grammarGaussians = 8;
   // While dictation is active beside the grammar (the catalogue has an
   // UNDEFINE entry), the grammar's reading is weighed against a free model
   // of other speech: an utterance whose acoustic score under the grammar
   // is worse than under the free model by more than this, per frame, was
   // not in the grammar. One threshold per language of the catalogue.
-  double rejectJapanese = -12.2, rejectEnglish = -14.9;
+  double rejectJapanese = -7.0, rejectEnglish = -10.1;
+  // Further options of the grammar's decoder as name, value pairs (for
+  // measurements).
+  std::vector<std::string> decoderArgs;
   // Prints each utterance's two scores to stderr (QUORVEL_SPEECH_TRACE=1).
   bool trace = false;
 };

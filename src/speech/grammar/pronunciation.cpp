@@ -128,7 +128,8 @@ const std::vector<Phones>* Lexicon::Find(std::string_view lowerWord) const {
   return it == words_.end() ? nullptr : &it->second;
 }
 
-std::optional<Phones> KanaPhones(std::string_view kana, bool diphthongs) {
+std::optional<Phones> KanaPhones(std::string_view kana, KanaStyle style) {
+  const bool diphthongs = style.diphthongs;
   // Morae first, as consonant and vowel, so the rules can look at neighbours.
   struct M {
     std::string consonant;
@@ -180,9 +181,11 @@ std::optional<Phones> KanaPhones(std::string_view kana, bool diphthongs) {
                   starts("T") || starts("D") || starts("N") || starts("CH") || starts("JH");
       // Before a fricative, a glide or a vowel the n is a nasal vowel; NG
       // is the model's nearest sound.
-      Append(out, starts("P") || starts("B") || starts("M")                    ? "M"
-                  : starts("K") || starts("G") || (diphthongs && !stop && k + 1 < morae.size()) ? "NG"
-                                                                                               : "N");
+      const bool inside = k + 1 < morae.size();
+      Append(out, style.nasalVowels && inside && !starts("K") && !starts("G") ? "UW N"
+                  : starts("P") || starts("B") || starts("M")                    ? "M"
+                  : starts("K") || starts("G") || (diphthongs && !stop && inside) ? "NG"
+                                                                                 : "N");
       last = 0;
       continue;
     }
@@ -201,7 +204,8 @@ std::optional<Phones> KanaPhones(std::string_view kana, bool diphthongs) {
         continue;
       }
     }
-    Append(out, m.consonant);
+    const bool wa = style.particleWa && k + 1 == morae.size() && k > 0 && m.consonant == "HH" && m.vowel == 'a';
+    Append(out, wa ? "W" : m.consonant);
     Append(out, VowelPhone(m.vowel));
     last = m.vowel;
   }
@@ -271,11 +275,10 @@ std::vector<Phones> Pronounce(std::string_view lexical, const Lexicon& lexicon,
     if (run.empty()) return;
     std::vector<Phones> variants;
     if (kind == Kind::Kana) {
-      if (auto p = KanaPhones(run)) {
-        variants.push_back(*p);
-        auto d = KanaPhones(run, true);
-        if (d && *d != *p) variants.push_back(*d);
-      }
+      for (KanaStyle style : {KanaStyle{}, KanaStyle{true, false, false}, KanaStyle{false, true, false},
+                              KanaStyle{false, false, true}})
+        if (auto p = KanaPhones(run, style))
+          if (std::find(variants.begin(), variants.end(), *p) == variants.end()) variants.push_back(*p);
     } else if (kind == Kind::Word) {
       variants = wordVariants(run);
     } else if (kind == Kind::Digits) {
@@ -324,7 +327,7 @@ std::vector<Phones> Pronounce(std::string_view lexical, const Lexicon& lexicon,
   flush();
   if (!ok || parts.empty()) return {};
   // The first variant of every part, then each further variant of one part.
-  constexpr std::size_t kMaxVariants = 4;
+  constexpr std::size_t kMaxVariants = 6;
   std::vector<Phones> out(1);
   for (const auto& p : parts) Append(out[0], p.front());
   for (std::size_t i = 0; i < parts.size() && out.size() < kMaxVariants; ++i)

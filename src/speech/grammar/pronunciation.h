@@ -31,11 +31,20 @@ class Lexicon {
 // Letter-to-sound for a word the dictionary lacks; nothing if it cannot.
 using LetterToSound = std::function<std::optional<Phones>(const std::string& word)>;
 
+// How a kana reading may sound besides its careful form.
+struct KanaStyle {
+  // a+i, o+i and a+u as the model's AY, OY, AW (run together).
+  bool diphthongs = false;
+  // The moraic n, where no stop follows, as a nasal vowel (UW N) rather
+  // than a consonant: how voices often say it inside a word.
+  bool nasalVowels = false;
+  // A final は as the particle "wa" (こんにちは, こんばんは).
+  bool particleWa = false;
+};
+
 // The kana of a reading (hiragana or katakana, UTF-8) in phones; nothing
 // when the text holds anything but kana.
-// With diphthongs, a+i, o+i and a+u are read as the model's AY, OY, AW
-// (how they often sound run together).
-std::optional<Phones> KanaPhones(std::string_view kana, bool diphthongs = false);
+std::optional<Phones> KanaPhones(std::string_view kana, KanaStyle style = {});
 
 // Every mora of the kana table in phones ("K AA", "SH OW", "N"...).
 std::vector<Phones> KanaMorae();
