@@ -107,13 +107,17 @@ TEST(PronunciationTest, WordsNumbersAndFallback) {
   EXPECT_EQ(NumberWords(21), "twenty one");
   EXPECT_EQ(NumberWords(1205), "one thousand two hundred five");
   EXPECT_EQ(Pronounce("Hello", lex), (std::vector<Phones>{"HH AH L OW", "HH EH L OW"}));
-  EXPECT_EQ(Pronounce("３たす21", lex), (std::vector<Phones>{"TH R IY T AA S UW T W EH N T IY W AH N"}));
+  EXPECT_EQ(Pronounce("３たす21", lex), (std::vector<Phones>{"TH R IY T AA S UW T W EH N T IY W AH N",
+                                                            "TH R IY T AA S T W EH N T IY W AH N"}));
   // Kana: the careful reading first, then the n run on, the n as a nasal
   // vowel, and a final は as the particle.
   EXPECT_EQ(Pronounce("こんばんは", lex),
             (std::vector<Phones>{"K OW M B AA N HH AA", "K OW M B AA NG HH AA", "K OW UW N B AA UW N HH AA",
                                  "K OW M B AA N W AA"}));
   EXPECT_EQ(Pronounce("りんご", lex), (std::vector<Phones>{"R IY NG G OW"}));  // the n before g stays NG
+  // Unvoiced vowels: u between K/S sounds and at the end, of two in a row only the first.
+  EXPECT_EQ(Pronounce("ですか", lex), (std::vector<Phones>{"D EH S UW K AA", "D EH S K AA"}));
+  EXPECT_EQ(Pronounce("きくす", lex), (std::vector<Phones>{"K IY K UW S UW", "K K UW S"}));
   EXPECT_TRUE(Pronounce("quorvel", lex).empty());
   EXPECT_TRUE(Pronounce("ても漢", lex).empty());
   EXPECT_TRUE(Pronounce("", lex).empty());

@@ -99,6 +99,26 @@ std::vector<std::string> Split(std::string_view s) {
   return out;
 }
 
+// Which morae lose their vowel when spoken quickly: i or u after a
+// voiceless consonant, before another one or (u only) at the end; of two
+// such morae in a row only the first.
+template <typename Morae>
+std::vector<bool> DevoicedMorae(const Morae& morae) {
+  auto voiceless = [](const std::string& c) {
+    for (const char* v : {"K", "S", "SH", "T", "CH", "HH", "F", "P"})
+      if (c == v || c.rfind(std::string(v) + " ", 0) == 0) return true;
+    return false;
+  };
+  std::vector<bool> out(morae.size(), false);
+  for (std::size_t k = 0; k < morae.size(); ++k) {
+    const auto& m = morae[k];
+    if ((m.vowel != 'i' && m.vowel != 'u') || !voiceless(m.consonant) || (k > 0 && out[k - 1])) continue;
+    if (k + 1 == morae.size()) out[k] = m.vowel == 'u';
+    else out[k] = morae[k + 1].vowel != 0 && voiceless(morae[k + 1].consonant);
+  }
+  return out;
+}
+
 }  // namespace
 
 bool Lexicon::Load(const std::string& nativePath) {
@@ -171,6 +191,7 @@ std::optional<Phones> KanaPhones(std::string_view kana, KanaStyle style) {
   }
   if (morae.empty()) return std::nullopt;
   Phones out;
+  const std::vector<bool> devoiced = style.devoiced ? DevoicedMorae(morae) : std::vector<bool>(morae.size());
   char last = 0;  // vowel of the phone written last
   for (std::size_t k = 0; k < morae.size(); ++k) {
     const M& m = morae[k];
@@ -203,6 +224,11 @@ std::optional<Phones> KanaPhones(std::string_view kana, KanaStyle style) {
         last = m.vowel;
         continue;
       }
+    }
+    if (devoiced[k]) {
+      Append(out, m.consonant);
+      last = 0;
+      continue;
     }
     const bool wa = style.particleWa && k + 1 == morae.size() && k > 0 && m.consonant == "HH" && m.vowel == 'a';
     Append(out, wa ? "W" : m.consonant);
@@ -276,7 +302,7 @@ std::vector<Phones> Pronounce(std::string_view lexical, const Lexicon& lexicon,
     std::vector<Phones> variants;
     if (kind == Kind::Kana) {
       for (KanaStyle style : {KanaStyle{}, KanaStyle{true, false, false}, KanaStyle{false, true, false},
-                              KanaStyle{false, false, true}})
+                              KanaStyle{false, false, true}, KanaStyle{false, false, false, true}})
         if (auto p = KanaPhones(run, style))
           if (std::find(variants.begin(), variants.end(), *p) == variants.end()) variants.push_back(*p);
     } else if (kind == Kind::Word) {

@@ -40,6 +40,9 @@ struct KanaStyle {
   bool nasalVowels = false;
   // A final は as the particle "wa" (こんにちは, こんばんは).
   bool particleWa = false;
+  // i and u between voiceless consonants, and a final u after one, left
+  // out: voiced people drop them (です, して, すき).
+  bool devoiced = false;
 };
 
 // The kana of a reading (hiragana or katakana, UTF-8) in phones; nothing
