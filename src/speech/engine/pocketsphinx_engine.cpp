@@ -1,5 +1,6 @@
 #include "speech/engine/pocketsphinx_engine.h"
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
@@ -63,8 +64,16 @@ class Decoder {
     if (kind == DecoderKind::Dictation) args.insert(args.end(), {"-lm", lm.c_str()});
     const std::string pip = std::to_string(o.grammarPhoneWeight), topn = std::to_string(o.grammarGaussians);
     if (kind == DecoderKind::Grammar) {
-      args.insert(args.end(), {"-pip", pip.c_str(), "-topn", topn.c_str()});
-      for (const auto& a : o.decoderArgs) args.push_back(a.c_str());
+      // A catalogue's search is small, so it can afford wider beams than
+      // the model's defaults: fewer right phrases pruned in noise.
+      args.insert(args.end(), {"-pip", pip.c_str(), "-topn", topn.c_str(), "-beam", "1e-60", "-pbeam", "1e-60",
+                               "-wbeam", "1e-40"});
+      // A name given again replaces the value above (the parser refuses repeats).
+      for (std::size_t i = 0; i + 1 < o.decoderArgs.size(); i += 2) {
+        auto same = std::find_if(args.begin(), args.end(), [&](const char* a) { return o.decoderArgs[i] == a; });
+        if (same != args.end()) *(same + 1) = o.decoderArgs[i + 1].c_str();
+        else args.insert(args.end(), {o.decoderArgs[i].c_str(), o.decoderArgs[i + 1].c_str()});
+      }
     }
     cmd_ln_t* config = cmd_ln_parse_r(nullptr, ps_args(), static_cast<int>(args.size()),
                                       const_cast<char**>(args.data()), TRUE);

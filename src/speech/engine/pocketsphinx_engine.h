@@ -41,7 +41,7 @@ struct SphinxOptions {
   // of other speech: an utterance whose acoustic score under the grammar
   // is worse than under the free model by more than this, per frame, was
   // not in the grammar. One threshold per language of the catalogue.
-  double rejectJapanese = -7.0, rejectEnglish = -10.1;
+  double rejectJapanese = -6.5, rejectEnglish = -9.6;
   // Further options of the grammar's decoder as name, value pairs (for
   // measurements).
   std::vector<std::string> decoderArgs;
