@@ -160,7 +160,7 @@ void AppendWeighed(const Run& run, const std::vector<Utterance>& utterances, con
     const std::string& expected = utterances[file].expected;
     out << lang << '\t' << condition << '\t' << (expected.empty() ? "other" : "in") << '\t'
         << (expected.empty() ? w.grammar.empty() : w.grammar == expected) << '\t' << (w.frames > 0 ? w.difference / w.frames : 0) << '\t' << w.difference << '\t'
-        << w.frames << '\t' << w.speechFrames << '\t' << w.wordFrames << '\n';
+        << w.frames << '\t' << w.speechFrames << '\t' << w.wordFrames << '\t' << w.grammar << '\n';
   }
 }
 
