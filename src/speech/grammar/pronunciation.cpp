@@ -301,8 +301,8 @@ std::vector<Phones> Pronounce(std::string_view lexical, const Lexicon& lexicon,
     if (run.empty()) return;
     std::vector<Phones> variants;
     if (kind == Kind::Kana) {
-      for (KanaStyle style : {KanaStyle{}, KanaStyle{true, false, false}, KanaStyle{false, true, false},
-                              KanaStyle{false, false, true}, KanaStyle{false, false, false, true}})
+      for (KanaStyle style : {KanaStyle{}, KanaStyle{.diphthongs = true}, KanaStyle{.nasalVowels = true},
+                              KanaStyle{.particleWa = true}, KanaStyle{.devoiced = true}})
         if (auto p = KanaPhones(run, style))
           if (std::find(variants.begin(), variants.end(), *p) == variants.end()) variants.push_back(*p);
     } else if (kind == Kind::Word) {

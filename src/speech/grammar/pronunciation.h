@@ -35,13 +35,13 @@ using LetterToSound = std::function<std::optional<Phones>(const std::string& wor
 struct KanaStyle {
   // a+i, o+i and a+u as the model's AY, OY, AW (run together).
   bool diphthongs = false;
-  // The moraic n, where no stop follows, as a nasal vowel (UW N) rather
-  // than a consonant: how voices often say it inside a word.
+  // The moraic n inside a word, where no K or G follows, as a nasal vowel
+  // (UW N) rather than a consonant: how many voices say it.
   bool nasalVowels = false;
   // A final は as the particle "wa" (こんにちは, こんばんは).
   bool particleWa = false;
   // i and u between voiceless consonants, and a final u after one, left
-  // out: voiced people drop them (です, して, すき).
+  // out, as people say them (です, して, すき).
   bool devoiced = false;
 };
 
