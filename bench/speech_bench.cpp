@@ -323,14 +323,13 @@ int main(int argc, char** argv) {
       std::ostringstream cmd;
       cmd << "'" << self << "' --child " << tasks[k].lang << " " << tasks[k].part << " " << tasks[k].index
           << " --reject-ja " << gSettings.rejectJa << " --reject-en " << gSettings.rejectEn
-          << (gSettings.quick ? " --quick" : "");
+          << (gSettings.quick ? " --quick" : "")
+          << (gSettings.weighedFile.empty() ? "" : " --weighed '" + gSettings.weighedFile + "'");
       if (!gSettings.decoderArgs.empty()) {
         std::string joined;
         for (const auto& w : gSettings.decoderArgs) joined += (joined.empty() ? "" : " ") + w;
         cmd << " --decoder '" << joined << "'";
       }
-      cmd
-          << (gSettings.weighedFile.empty() ? "" : " --weighed '" + gSettings.weighedFile + "'");
       pipes.push_back(popen(cmd.str().c_str(), "r"));
     }
     for (std::size_t k = 0; k < pipes.size(); ++k)
