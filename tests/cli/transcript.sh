@@ -43,11 +43,32 @@ show() {  # a file the program wrote, as hex
   printf '\n'
 }
 
+helped() {  # every verb has --help, which exits 0
+  printf '$ %s --help\n' "$*"
+  "${runner[@]}" "$cli" "$@" --help 2>/dev/null | grep -q Usage && printf 'usage shown\n'
+  printf '[exit %d]\n' "${PIPESTATUS[0]}"
+}
+
+for v in "" catalogue parse record "record voice" decode send register; do helped $v; done
+# Usage errors exit 2.
+run; run frobnicate; run record; run record voice; run catalogue --dataset 9 x.xml
+run send --card host:0 5; run send --card host:x 5
+
 for f in Ninshiki.xml English.xml voice.xml ura_voice.xml Program.xml calc/*.xml; do run catalogue "$f"; done
-for t in "3+4" "3たす4" "１２かける３" "9わる0" "-5ひく2" "hello" ""; do run parse "$t"; done
+printf '<P valstr="105,4,2">/テモ/みていぎ;</P>\r\n<P valstr="-1">/UNDEFINE/x;</P>\r\n' | iconv -t SHIFT_JIS > c.xml
+run catalogue c.xml
+run catalogue --capacity 1 c.xml  # more entries than it may hold
+run catalogue missing.xml
+run catalogue --dataset 0 card  # a folder is no file
+run catalogue --dataset 4 missing.xml  # no program list: an empty one
+for t in "3+4" "3たす4" "１２かける３" "9わる0" "-5ひく2" "はち わる 2" "hello" ""; do run parse "$t"; done
 run record voice 5
 run record voice 904 --duration 0 --volume 0
+run record voice 123 --duration 3 --dataset 2
+run record voice 123 --duration 3 --volume 100 --dataset 3 --interval 500
 run record arithmetic "12かける3"
+run record arithmetic "12×300"
+run record arithmetic hello
 run record run
 printf '\xfe\xff\x05\x00\x03\x00\x32\x00\x00\x00\xe8\x03\x00\x00\x00\x00' > one.log
 printf '\xfe\xff\x8f\x03\x01\x00\x03\x00\x04\x00\x00\x00\x00\x00\x00\x00' > two.log
@@ -56,6 +77,14 @@ for f in one.log two.log bad.log none.log; do run decode "$f"; done
 run send --ini local.ini "3+4"
 show card/ADDON/REMOTE.LOG
 run send --ini local.ini "5"
+show card/ADDON/REMOTE.LOG
+# A card folder that is not there, and sending switched off: nothing is
+# sent, and the message names the key to set.
+printf '[REMOTE]\r\nREMOTE_DIR=nowhere\\\r\n' > none.ini
+printf '[REMOTE]\r\nCONNECT_TYPE=0\r\n' > off.ini
+run send --ini none.ini 7
+"${runner[@]}" "$cli" send --ini none.ini 7 2>&1 >/dev/null | grep -o 'REMOTE/REMOTE_DIR'
+run send --ini off.ini 7
 show card/ADDON/REMOTE.LOG
 run register --ini local.ini --dataset 0 "こんにちは" "こんちわ"
 show Ninshiki.xml
