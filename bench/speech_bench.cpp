@@ -11,6 +11,7 @@
 //
 //   quorvel-speech-bench [--part dev|test] [--language ja|en] [--jobs N]
 //                        [--reject-ja X] [--reject-en X] [--weighed FILE] [--quick]
+//                        [--denoise DB]
 //                        [--decoder "-name value ..."] [--no-latency]
 #include <sys/wait.h>
 #include <unistd.h>
@@ -42,6 +43,8 @@ struct Settings {
   double rejectJa = speech::SphinxOptions{}.rejectJapanese;
   double rejectEn = speech::SphinxOptions{}.rejectEnglish;
   bool quick = false;
+  int denoise = speech::SphinxOptions{}.noiseSuppressDb;
+  double noisePath = speech::SphinxOptions{}.noisePath;
   std::vector<std::string> decoderArgs;  // passed on to every decoder
   std::string weighedFile;  // where children append every weighed utterance
   std::string cache = "/tmp/quorvel-corpus-cache";
@@ -75,6 +78,8 @@ Run Hear(const std::string& catalogue, const std::vector<Utterance>& utterances,
   options.rejectJapanese = gSettings.rejectJa;
   options.rejectEnglish = gSettings.rejectEn;
   options.decoderArgs = gSettings.decoderArgs;
+  options.noiseSuppressDb = gSettings.denoise;
+  options.noisePath = gSettings.noisePath;
   options.trace = std::getenv("QUORVEL_SPEECH_TRACE") != nullptr;
   for (const auto& u : utterances) options.audioFiles.push_back(u.audio);
   options.audioOptions.realTime = realTime;
@@ -275,6 +280,8 @@ int main(int argc, char** argv) {
     else if (a == "--reject-en") gSettings.rejectEn = std::atof(next().c_str());
     else if (a == "--weighed") gSettings.weighedFile = next();
     else if (a == "--quick") gSettings.quick = true;
+    else if (a == "--denoise") gSettings.denoise = std::atoi(next().c_str());
+    else if (a == "--noise-path") gSettings.noisePath = std::atof(next().c_str());
     else if (a == "--decoder") {
       std::istringstream words(next());
       for (std::string w; words >> w;) gSettings.decoderArgs.push_back(w);
@@ -323,7 +330,7 @@ int main(int argc, char** argv) {
       std::ostringstream cmd;
       cmd << "'" << self << "' --child " << tasks[k].lang << " " << tasks[k].part << " " << tasks[k].index
           << " --reject-ja " << gSettings.rejectJa << " --reject-en " << gSettings.rejectEn
-          << (gSettings.quick ? " --quick" : "")
+          << " --denoise " << gSettings.denoise << " --noise-path " << gSettings.noisePath << (gSettings.quick ? " --quick" : "")
           << (gSettings.weighedFile.empty() ? "" : " --weighed '" + gSettings.weighedFile + "'");
       if (!gSettings.decoderArgs.empty()) {
         std::string joined;

@@ -10,7 +10,7 @@ packages=(
   qt6-base-dev qt6-translations-l10n fonts-ipafont-gothic
   libpugixml-dev
   libpocketsphinx-dev libsphinxbase-dev pocketsphinx-en-us
-  libpulse-dev libespeak-ng-dev
+  libpulse-dev libespeak-ng-dev libspeexdsp-dev
   espeak-ng sox pulseaudio pulseaudio-utils
   clang-14 libclang-rt-14-dev
   dpkg-dev file lintian desktop-file-utils appstream

@@ -31,9 +31,10 @@ class SpeechEndToEnd : public ::testing::Test {
     return audio;
   }
   corpus::Hearing Hear(const std::vector<std::vector<std::int16_t>>& audio, bool act,
-                       const std::function<void(ConverterState&)>& setup = {}) {
+                       const std::function<void(ConverterState&)>& setup = {}, int noiseSuppressDb = 0) {
     speech::SphinxOptions options;
     options.audioFiles = audio;
+    options.noiseSuppressDb = noiseSuppressDb;
     corpus::Hearing h = corpus::HearInFolder(dir.path().string(), std::move(options), act, setup);
     EXPECT_TRUE(h.started);
     EXPECT_EQ(h.files.size(), audio.size());
@@ -85,6 +86,26 @@ TEST_F(SpeechEndToEnd, OtherSpeechPlaysUndefine) {
     ASSERT_EQ(h.files[i].texts.size(), 1u) << others[i - 2];
     for (const auto& p : phrases) EXPECT_NE(h.files[i].texts[0], p.name) << others[i - 2];
     EXPECT_EQ(h.files[i].commandFile, undefine) << others[i - 2];
+  }
+}
+
+// A room with a fan on: each phrase said in it plays once, and the noise
+// alone, starting out of quiet, is no command at all; also with the noise
+// suppression on.
+TEST_F(SpeechEndToEnd, RoomNoiseIsNoCommandAndHidesNone) {
+  std::vector<corpus::Phrase> phrases(corpus::kJapanese.begin(), corpus::kJapanese.begin() + 10);
+  test::WriteFile(dir / "Ninshiki.xml", corpus::CatalogueOf(phrases, 100, 0));
+  const corpus::Condition room{"pink 15 dB", "ja", 160, 50, "", 15, corpus::Condition::Pink};
+  std::vector<std::vector<std::int16_t>> audio = {corpus::RoomNoise(room, 1.5, 3000)};
+  for (std::size_t i = 0; i < 4; ++i) audio.push_back(corpus::Speak(phrases[i * 3].reading, room));
+  for (int suppressDb : {0, -15}) {
+    test::WriteFile(dir / "card/ADDON/REMOTE.LOG", "");
+    corpus::Hearing h = Hear(audio, true, {}, suppressDb);
+    ASSERT_EQ(h.files.size(), audio.size());
+    EXPECT_EQ(h.files[0].texts, std::vector<std::string>{}) << suppressDb;
+    EXPECT_EQ(h.files[0].commandFile, "");
+    for (std::size_t i = 1; i < h.files.size(); ++i)
+      EXPECT_EQ(h.files[i].texts, std::vector<std::string>{phrases[(i - 1) * 3].name}) << suppressDb << " " << i;
   }
 }
 

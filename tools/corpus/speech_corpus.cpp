@@ -204,7 +204,7 @@ std::vector<double> Noise(const Condition& c, std::size_t length, unsigned seed)
 }  // namespace
 
 std::vector<std::int16_t> Speak(const std::string& text, const Condition& c, const std::string& cacheDir) {
-  std::string key = text + "|" + c.voice + "|" + std::to_string(c.wpm) + "|" + std::to_string(c.pitch) + "|" +
+  std::string key = std::string("room|") + text + "|" + c.voice + "|" + std::to_string(c.wpm) + "|" + std::to_string(c.pitch) + "|" +
                     c.sox + "|" + std::to_string(c.noiseSnrDb) + "|" + std::to_string(static_cast<int>(c.noise));
   const std::string cached =
       cacheDir.empty() ? "" : cacheDir + "/" + std::to_string(std::hash<std::string>{}(key)) + ".wav";
@@ -225,9 +225,15 @@ std::vector<std::int16_t> Speak(const std::string& text, const Condition& c, con
   std::remove(out.c_str());
   rmdir(dir.c_str());
   if (samples.empty()) return samples;
+  // The room's noise is there before the words start and after they end,
+  // as around a command said to the robot; its level is set against the
+  // words alone.
+  const double speechRms = Rms(samples);
+  samples.insert(samples.begin(), speech::kSampleRate * 4 / 10, 0);
+  samples.insert(samples.end(), speech::kSampleRate * 3 / 10, 0);
   const auto seed = static_cast<unsigned>(std::hash<std::string>{}(key));
   std::vector<double> noise = Noise(c, samples.size(), seed);
-  double scale = Rms(samples) * std::pow(10.0, -c.noiseSnrDb / 20.0);
+  double scale = speechRms * std::pow(10.0, -c.noiseSnrDb / 20.0);
   double noiseRms = 0;
   for (double v : noise) noiseRms += v * v;
   noiseRms = std::sqrt(noiseRms / static_cast<double>(noise.size()));
@@ -240,6 +246,18 @@ std::vector<std::int16_t> Speak(const std::string& text, const Condition& c, con
     std::rename((cached + ".tmp").c_str(), cached.c_str());
   }
   return samples;
+}
+
+std::vector<std::int16_t> RoomNoise(const Condition& c, double seconds, double speechRms) {
+  std::vector<double> noise = Noise(c, static_cast<std::size_t>(seconds * speech::kSampleRate), 1);
+  double power = 0;
+  for (double v : noise) power += v * v;
+  const double rms = noise.empty() ? 0 : std::sqrt(power / static_cast<double>(noise.size()));
+  const double scale = rms > 0 ? speechRms * std::pow(10.0, -c.noiseSnrDb / 20.0) / rms : 0;
+  std::vector<std::int16_t> out(noise.size());
+  for (std::size_t i = 0; i < noise.size(); ++i)
+    out[i] = static_cast<std::int16_t>(std::clamp(noise[i] * scale, -32768.0, 32767.0));
+  return out;
 }
 
 bool WriteWav(const std::string& path, const std::vector<std::int16_t>& samples) {

@@ -44,6 +44,10 @@ std::vector<Condition> Conditions(const std::string& language, bool development)
 std::vector<std::int16_t> Speak(const std::string& text, const Condition& condition,
                                 const std::string& cacheDir = "");
 
+// The noise of the condition's kind alone, as a room holds it between
+// commands: seconds long, at the level it has beside speech of speechRms.
+std::vector<std::int16_t> RoomNoise(const Condition& condition, double seconds, double speechRms);
+
 // espeak-ng (voice "ja" or "en-us", words per minute) through sox to 16 kHz
 // mono with leading and trailing quiet trimmed, plus noise at the given
 // level below full scale (e.g. 40 dB). Empty when a tool is missing.

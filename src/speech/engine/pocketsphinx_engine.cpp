@@ -11,6 +11,7 @@
 #include <thread>
 
 #include <pocketsphinx.h>
+#include <speex/speex_preprocess.h>
 #include <sphinxbase/err.h>
 #include <sphinxbase/fsg_model.h>
 #include <sphinxbase/ngram_model.h>
@@ -37,6 +38,7 @@ double ThreadSeconds() {
 enum class DecoderKind { Grammar, Free, Dictation };
 
 const char kFreeEnglish[] = "free-english";
+const char kNoiseWord[] = "qnoise";
 const char kFreeJapanese[] = "free-japanese";
 const char kMoraPrefix[] = "qm_";
 const char kPhonePrefix[] = "qp_";
@@ -46,6 +48,38 @@ const char* const kEnglishPhones[] = {
     "R", "S", "SH", "T", "TH", "UH", "UW", "V", "W", "Y", "Z", "ZH"};
 
 bool SetGraphSearch(ps_decoder_t* ps, const char* name, const SearchGraph& graph);
+
+// Steady noise taken out of the microphone's sound before the decoders hear
+// it: a fan, a hum, a room's hiss. The noise is learnt from the sound
+// itself, all the time, so it follows the room as it changes.
+class Denoiser {
+ public:
+  explicit Denoiser(int suppressDb) : state_(speex_preprocess_state_init(kFrame, kSampleRate)) {
+    int on = 1, off = 0;
+    speex_preprocess_ctl(state_, SPEEX_PREPROCESS_SET_DENOISE, &on);
+    speex_preprocess_ctl(state_, SPEEX_PREPROCESS_SET_NOISE_SUPPRESS, &suppressDb);
+    speex_preprocess_ctl(state_, SPEEX_PREPROCESS_SET_AGC, &off);
+  }
+  ~Denoiser() { speex_preprocess_state_destroy(state_); }
+  Denoiser(const Denoiser&) = delete;
+  Denoiser& operator=(const Denoiser&) = delete;
+
+  // The cleaned sound of whole 10 ms frames so far; the rest of a frame
+  // waits for the next samples.
+  const std::vector<std::int16_t>& Run(const std::int16_t* s, std::size_t n) {
+    pending_.insert(pending_.end(), s, s + n);
+    const std::size_t whole = pending_.size() / kFrame * kFrame;
+    out_.assign(pending_.begin(), pending_.begin() + static_cast<long>(whole));
+    pending_.erase(pending_.begin(), pending_.begin() + static_cast<long>(whole));
+    for (std::size_t i = 0; i < whole; i += kFrame) speex_preprocess_run(state_, out_.data() + i);
+    return out_;
+  }
+
+ private:
+  static constexpr int kFrame = kSampleRate / 100;
+  SpeexPreprocessState* state_;
+  std::vector<std::int16_t> pending_, out_;
+};
 
 // One PocketSphinx decoder and the utterance it is in.
 class Decoder {
@@ -314,7 +348,7 @@ class SphinxRecognizer {
       }
     grammarReady_ = false;
     if (!graph->empty) {
-      if (!SetGraphSearch(ps, kCatalogueSearch, *graph)) return kFail;
+      if (!SetGraphSearch(ps, kCatalogueSearch, WithNoise(*graph, ps))) return kFail;
       grammarReady_ = true;
     }
     grammar_ = compiled;
@@ -325,6 +359,29 @@ class SphinxRecognizer {
     wake_.notify_all();
     return kOk;
   }
+  // The catalogue's phrases with room noise around them: noise may come
+  // before a phrase, after it, or alone (a fan starting, a door), and then
+  // nothing was said. The noise is the model's own noise sound.
+  SearchGraph WithNoise(const SearchGraph& graph, ps_decoder_t* ps) const {
+    const double p = shared_->options.noisePath;
+    if (p <= 0) return graph;
+    ps_add_word(ps, kNoiseWord, "+NSN+", FALSE);
+    SearchGraph g = graph;
+    g.tokens.push_back({kNoiseWord, -1, {"+NSN+"}});
+    const int noise = static_cast<int>(g.tokens.size()) - 1;
+    const int before = g.states++, after = g.states++, end = g.states++;
+    g.arcs.push_back({g.start, before, noise, p});
+    g.arcs.push_back({before, before, noise, 0.5});
+    g.arcs.push_back({before, g.start, -1, 0.25});
+    g.arcs.push_back({before, end, -1, 0.25});
+    g.arcs.push_back({g.final, end, -1, 1 - p});
+    g.arcs.push_back({g.final, after, noise, p});
+    g.arcs.push_back({after, after, noise, 0.5});
+    g.arcs.push_back({after, end, -1, 0.5});
+    g.final = end;
+    return g;
+  }
+
   HResult SetRuleState(RuleState s) {
     std::lock_guard lock(mutex_);
     AbortUtterance();
@@ -436,6 +493,11 @@ class SphinxRecognizer {
     Decoder::Hypothesis hf = f ? freeDecoder_->End() : Decoder::Hypothesis{};
     Decoder::Hypothesis hd = d ? dictationDecoder_->End() : Decoder::Hypothesis{};
     if (!heard) return;
+    // Noise alone: nothing was said.
+    if (g && hg.text.find(kNoiseWord) != std::string::npos && DisplayOf(hg.text, *grammar_, prefix_).empty()) {
+      if (shared_->options.trace) std::fprintf(stderr, "utterance: noise alone over %d frames\n", hg.frames);
+      return;
+    }
     std::string text;
     const std::string shown = g ? DisplayOf(hg.text, *grammar_, prefix_) : "";
     if (f) {
@@ -506,7 +568,12 @@ class SphinxRecognizer {
         AbortUtterance();
         continue;
       }
-      Feed(buffer.data(), static_cast<std::size_t>(n));
+      if (!denoiser_) {
+        Feed(buffer.data(), static_cast<std::size_t>(n));
+        continue;
+      }
+      const auto& clean = denoiser_->Run(buffer.data(), static_cast<std::size_t>(n));
+      if (!clean.empty()) Feed(clean.data(), clean.size());
     }
   }
 
@@ -516,6 +583,8 @@ class SphinxRecognizer {
   std::thread worker_;
   std::shared_ptr<AudioInput> input_;
   std::unique_ptr<Decoder> grammarDecoder_, freeDecoder_, dictationDecoder_;
+  std::unique_ptr<Denoiser> denoiser_ =
+      shared_->options.noiseSuppressDb < 0 ? std::make_unique<Denoiser>(shared_->options.noiseSuppressDb) : nullptr;
   std::shared_ptr<const CompiledGrammar> grammar_;
   std::shared_ptr<const SearchGraph> graph_;
   bool japanese_ = false;

@@ -41,7 +41,17 @@ struct SphinxOptions {
   // of other speech: an utterance whose acoustic score under the grammar
   // is worse than under the free model by more than this, per frame, was
   // not in the grammar. One threshold per language of the catalogue.
-  double rejectJapanese = -6.5, rejectEnglish = -9.6;
+  double rejectJapanese = -6.0, rejectEnglish = -9.8;
+  // How far steady noise is pressed down before the decoders hear the
+  // sound, in dB (below 0); 0 hears the microphone as it is. Off for now:
+  // it helps in a room's steady noise once it has learnt it, but where the
+  // sound starts out of digital quiet (between WAV files, a virtual source)
+  // it is still learning when the words come, and distorts them.
+  int noiseSuppressDb = 0;
+  // Beside the catalogue's phrases the grammar has a path of noise alone,
+  // entered with this probability (0: none): a sound that is no speech
+  // (a fan starting, a door) ends there and makes no command.
+  double noisePath = 0.1;
   // Further options of the grammar's decoder as name, value pairs (for
   // measurements).
   std::vector<std::string> decoderArgs;
