@@ -37,6 +37,7 @@ namespace {
 struct Utterance {
   std::vector<std::int16_t> audio;
   std::string expected;  // UTF-8 entry name; empty: said outside the catalogue
+  std::size_t trail = 0;  // samples of the room's noise after the words
 };
 
 struct Settings {
@@ -85,7 +86,8 @@ Run Hear(const std::string& catalogue, const std::vector<Utterance>& utterances,
   options.audioOptions.realTime = realTime;
   options.audioOptions.onFileStart = [&](std::size_t file, std::int64_t heardNs) {
     speechEndRealNs[file] = heardNs + (RealNs() - SteadyNs()) +
-        static_cast<std::int64_t>(speech::kLeadInSamples + utterances[file].audio.size()) * 1000000000LL /
+        static_cast<std::int64_t>(speech::kLeadInSamples + utterances[file].audio.size() - utterances[file].trail) *
+            1000000000LL /
             speech::kSampleRate;
   };
   corpus::Hearing hearing = corpus::HearInFolder(dir.string(), std::move(options), realTime);
@@ -246,7 +248,8 @@ void MeasureLatency() {
     corpus::Condition c = corpus::Conditions(lang.code, true)[0];
     std::vector<Utterance> timed;
     for (std::size_t i = 0; i < lang.phrases->size() && timed.size() < 10; i += 5)
-      timed.push_back({corpus::Speak((*lang.phrases)[i].reading, c, gSettings.cache), (*lang.phrases)[i].name});
+      timed.push_back({corpus::Speak((*lang.phrases)[i].reading, c, gSettings.cache), (*lang.phrases)[i].name,
+                       static_cast<std::size_t>(c.trailSeconds * speech::kSampleRate)});
     Run live = Hear(corpus::CatalogueOf(*lang.phrases, 100, 999), timed, true);
     latencies.insert(latencies.end(), live.latencyMs.begin(), live.latencyMs.end());
   }

@@ -106,7 +106,8 @@ TEST(SpeechLive, EachPhraseFromALiveSourceWritesItsRecordOnce) {
   test::WriteFile("Quorvel.ini", "[REMOTE]\r\nREMOTE_DIR=card/\r\n");
 
   // English phrases said whole, and with a pause of 300 ms between words.
-  const corpus::Condition voice{"", "en-us", 160, 50, "", 35, corpus::Condition::White};
+  // The words alone, so that the pause is just 300 ms.
+  const corpus::Condition voice{"", "en-us", 160, 50, "", 35, corpus::Condition::White, 0, 0};
   struct Said {
     std::string name;
     std::vector<std::int16_t> audio;

@@ -204,7 +204,7 @@ std::vector<double> Noise(const Condition& c, std::size_t length, unsigned seed)
 }  // namespace
 
 std::vector<std::int16_t> Speak(const std::string& text, const Condition& c, const std::string& cacheDir) {
-  std::string key = std::string("room|") + text + "|" + c.voice + "|" + std::to_string(c.wpm) + "|" + std::to_string(c.pitch) + "|" +
+  std::string key = text + "|" + std::to_string(c.leadSeconds) + "|" + std::to_string(c.trailSeconds) + "|" + c.voice + "|" + std::to_string(c.wpm) + "|" + std::to_string(c.pitch) + "|" +
                     c.sox + "|" + std::to_string(c.noiseSnrDb) + "|" + std::to_string(static_cast<int>(c.noise));
   const std::string cached =
       cacheDir.empty() ? "" : cacheDir + "/" + std::to_string(std::hash<std::string>{}(key)) + ".wav";
@@ -229,8 +229,8 @@ std::vector<std::int16_t> Speak(const std::string& text, const Condition& c, con
   // as around a command said to the robot; its level is set against the
   // words alone.
   const double speechRms = Rms(samples);
-  samples.insert(samples.begin(), speech::kSampleRate * 4 / 10, 0);
-  samples.insert(samples.end(), speech::kSampleRate * 3 / 10, 0);
+  samples.insert(samples.begin(), static_cast<std::size_t>(c.leadSeconds * speech::kSampleRate), 0);
+  samples.insert(samples.end(), static_cast<std::size_t>(c.trailSeconds * speech::kSampleRate), 0);
   const auto seed = static_cast<unsigned>(std::hash<std::string>{}(key));
   std::vector<double> noise = Noise(c, samples.size(), seed);
   double scale = speechRms * std::pow(10.0, -c.noiseSnrDb / 20.0);

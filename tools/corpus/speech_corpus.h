@@ -33,6 +33,8 @@ struct Condition {
   std::string sox;      // sox effects after the voice (tempo, pitch, reverb, band-pass, gain)
   double noiseSnrDb = 40;  // added noise this far below the speech
   enum Noise { White, Pink, Babble } noise = White;
+  // The room's noise before the words start and after they end.
+  double leadSeconds = 0.4, trailSeconds = 0.3;
 };
 
 // Conditions of one language ("ja" or "en") for tuning (development) or for

@@ -38,8 +38,8 @@ double ThreadSeconds() {
 enum class DecoderKind { Grammar, Free, Dictation };
 
 const char kFreeEnglish[] = "free-english";
-const char kNoiseWord[] = "qnoise";
 const char kFreeJapanese[] = "free-japanese";
+const char kNoiseWord[] = "qnoise";
 const char kMoraPrefix[] = "qm_";
 const char kPhonePrefix[] = "qp_";
 const char* const kEnglishPhones[] = {
@@ -363,7 +363,7 @@ class SphinxRecognizer {
   // before a phrase, after it, or alone (a fan starting, a door), and then
   // nothing was said. The noise is the model's own noise sound.
   SearchGraph WithNoise(const SearchGraph& graph, ps_decoder_t* ps) const {
-    const double p = shared_->options.noisePath;
+    const double p = std::min(shared_->options.noisePath, 0.9);
     if (p <= 0) return graph;
     ps_add_word(ps, kNoiseWord, "+NSN+", FALSE);
     SearchGraph g = graph;
@@ -493,13 +493,13 @@ class SphinxRecognizer {
     Decoder::Hypothesis hf = f ? freeDecoder_->End() : Decoder::Hypothesis{};
     Decoder::Hypothesis hd = d ? dictationDecoder_->End() : Decoder::Hypothesis{};
     if (!heard) return;
+    std::string text;
+    const std::string shown = g ? DisplayOf(hg.text, *grammar_, prefix_) : "";
     // Noise alone: nothing was said.
-    if (g && hg.text.find(kNoiseWord) != std::string::npos && DisplayOf(hg.text, *grammar_, prefix_).empty()) {
+    if (g && shown.empty() && hg.text.find(kNoiseWord) != std::string::npos) {
       if (shared_->options.trace) std::fprintf(stderr, "utterance: noise alone over %d frames\n", hg.frames);
       return;
     }
-    std::string text;
-    const std::string shown = g ? DisplayOf(hg.text, *grammar_, prefix_) : "";
     if (f) {
       // The grammar's reading, unless the free model of other speech
       // explains the sound clearly better: their acoustic scores per frame

@@ -49,7 +49,7 @@ struct SphinxOptions {
   // it is still learning when the words come, and distorts them.
   int noiseSuppressDb = 0;
   // Beside the catalogue's phrases the grammar has a path of noise alone,
-  // entered with this probability (0: none): a sound that is no speech
+  // entered with this probability (0: none, at most 0.9): a sound that is no speech
   // (a fan starting, a door) ends there and makes no command.
   double noisePath = 0.1;
   // Further options of the grammar's decoder as name, value pairs (for
