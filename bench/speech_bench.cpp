@@ -11,7 +11,7 @@
 //
 //   quorvel-speech-bench [--part dev|test] [--language ja|en] [--jobs N]
 //                        [--reject-ja X] [--reject-en X] [--weighed FILE] [--quick]
-//                        [--denoise DB]
+//                        [--denoise DB] [--noise-path P]
 //                        [--decoder "-name value ..."] [--no-latency]
 #include <sys/wait.h>
 #include <unistd.h>
@@ -333,7 +333,8 @@ int main(int argc, char** argv) {
       std::ostringstream cmd;
       cmd << "'" << self << "' --child " << tasks[k].lang << " " << tasks[k].part << " " << tasks[k].index
           << " --reject-ja " << gSettings.rejectJa << " --reject-en " << gSettings.rejectEn
-          << " --denoise " << gSettings.denoise << " --noise-path " << gSettings.noisePath << (gSettings.quick ? " --quick" : "")
+          << " --denoise " << gSettings.denoise << " --noise-path " << gSettings.noisePath
+          << (gSettings.quick ? " --quick" : "")
           << (gSettings.weighedFile.empty() ? "" : " --weighed '" + gSettings.weighedFile + "'");
       if (!gSettings.decoderArgs.empty()) {
         std::string joined;

@@ -201,11 +201,24 @@ std::vector<double> Noise(const Condition& c, std::size_t length, unsigned seed)
   return out;
 }
 
+// Adds the condition's noise to samples, its level set against speech of
+// speechRms.
+void AddNoise(const Condition& c, std::vector<std::int16_t>& samples, unsigned seed, double speechRms) {
+  std::vector<double> noise = Noise(c, samples.size(), seed);
+  double scale = speechRms * std::pow(10.0, -c.noiseSnrDb / 20.0);
+  double noiseRms = 0;
+  for (double v : noise) noiseRms += v * v;
+  noiseRms = noise.empty() ? 0 : std::sqrt(noiseRms / static_cast<double>(noise.size()));
+  if (noiseRms > 0) scale /= noiseRms;
+  for (std::size_t i = 0; i < samples.size(); ++i)
+    samples[i] = static_cast<std::int16_t>(std::clamp(samples[i] + noise[i] * scale, -32768.0, 32767.0));
+}
+
 }  // namespace
 
 std::vector<std::int16_t> Speak(const std::string& text, const Condition& c, const std::string& cacheDir) {
-  std::string key = text + "|" + std::to_string(c.leadSeconds) + "|" + std::to_string(c.trailSeconds) + "|" + c.voice + "|" + std::to_string(c.wpm) + "|" + std::to_string(c.pitch) + "|" +
-                    c.sox + "|" + std::to_string(c.noiseSnrDb) + "|" + std::to_string(static_cast<int>(c.noise));
+  std::string key = text + "|" + std::to_string(c.leadSeconds) + "|" + std::to_string(c.trailSeconds) + "|" +
+                    c.voice + "|" + std::to_string(c.wpm) + "|" + std::to_string(c.pitch) + "|" + c.sox + "|" + std::to_string(c.noiseSnrDb) + "|" + std::to_string(static_cast<int>(c.noise));
   const std::string cached =
       cacheDir.empty() ? "" : cacheDir + "/" + std::to_string(std::hash<std::string>{}(key)) + ".wav";
   std::vector<std::int16_t> samples;
@@ -231,15 +244,7 @@ std::vector<std::int16_t> Speak(const std::string& text, const Condition& c, con
   const double speechRms = Rms(samples);
   samples.insert(samples.begin(), static_cast<std::size_t>(c.leadSeconds * speech::kSampleRate), 0);
   samples.insert(samples.end(), static_cast<std::size_t>(c.trailSeconds * speech::kSampleRate), 0);
-  const auto seed = static_cast<unsigned>(std::hash<std::string>{}(key));
-  std::vector<double> noise = Noise(c, samples.size(), seed);
-  double scale = speechRms * std::pow(10.0, -c.noiseSnrDb / 20.0);
-  double noiseRms = 0;
-  for (double v : noise) noiseRms += v * v;
-  noiseRms = std::sqrt(noiseRms / static_cast<double>(noise.size()));
-  if (noiseRms > 0) scale /= noiseRms;
-  for (std::size_t i = 0; i < samples.size(); ++i)
-    samples[i] = static_cast<std::int16_t>(std::clamp(samples[i] + noise[i] * scale, -32768.0, 32767.0));
+  AddNoise(c, samples, static_cast<unsigned>(std::hash<std::string>{}(key)), speechRms);
   if (!cached.empty()) {
     std::filesystem::create_directories(cacheDir);
     WriteWav(cached + ".tmp", samples);
@@ -249,14 +254,8 @@ std::vector<std::int16_t> Speak(const std::string& text, const Condition& c, con
 }
 
 std::vector<std::int16_t> RoomNoise(const Condition& c, double seconds, double speechRms) {
-  std::vector<double> noise = Noise(c, static_cast<std::size_t>(seconds * speech::kSampleRate), 1);
-  double power = 0;
-  for (double v : noise) power += v * v;
-  const double rms = noise.empty() ? 0 : std::sqrt(power / static_cast<double>(noise.size()));
-  const double scale = rms > 0 ? speechRms * std::pow(10.0, -c.noiseSnrDb / 20.0) / rms : 0;
-  std::vector<std::int16_t> out(noise.size());
-  for (std::size_t i = 0; i < noise.size(); ++i)
-    out[i] = static_cast<std::int16_t>(std::clamp(noise[i] * scale, -32768.0, 32767.0));
+  std::vector<std::int16_t> out(static_cast<std::size_t>(seconds * speech::kSampleRate), 0);
+  AddNoise(c, out, 1, speechRms);
   return out;
 }
 
