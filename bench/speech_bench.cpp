@@ -11,7 +11,7 @@
 //
 //   quorvel-speech-bench [--part dev|test] [--language ja|en] [--jobs N]
 //                        [--reject-ja X] [--reject-en X] [--weighed FILE] [--quick]
-//                        [--denoise DB] [--noise-path P]
+//                        [--denoise DB] [--noise-path P] [--vad T]
 //                        [--decoder "-name value ..."] [--no-latency]
 #include <sys/wait.h>
 #include <unistd.h>
@@ -46,6 +46,7 @@ struct Settings {
   bool quick = false;
   int denoise = speech::SphinxOptions{}.noiseSuppressDb;
   double noisePath = speech::SphinxOptions{}.noisePath;
+  double vad = speech::SphinxOptions{}.vadThreshold;
   std::vector<std::string> decoderArgs;  // passed on to every decoder
   std::string weighedFile;  // where children append every weighed utterance
   std::string cache = "/tmp/quorvel-corpus-cache";
@@ -81,6 +82,7 @@ Run Hear(const std::string& catalogue, const std::vector<Utterance>& utterances,
   options.decoderArgs = gSettings.decoderArgs;
   options.noiseSuppressDb = gSettings.denoise;
   options.noisePath = gSettings.noisePath;
+  options.vadThreshold = gSettings.vad;
   options.trace = std::getenv("QUORVEL_SPEECH_TRACE") != nullptr;
   for (const auto& u : utterances) options.audioFiles.push_back(u.audio);
   options.audioOptions.realTime = realTime;
@@ -285,6 +287,7 @@ int main(int argc, char** argv) {
     else if (a == "--quick") gSettings.quick = true;
     else if (a == "--denoise") gSettings.denoise = std::atoi(next().c_str());
     else if (a == "--noise-path") gSettings.noisePath = std::atof(next().c_str());
+    else if (a == "--vad") gSettings.vad = std::atof(next().c_str());
     else if (a == "--decoder") {
       std::istringstream words(next());
       for (std::string w; words >> w;) gSettings.decoderArgs.push_back(w);
@@ -333,7 +336,7 @@ int main(int argc, char** argv) {
       std::ostringstream cmd;
       cmd << "'" << self << "' --child " << tasks[k].lang << " " << tasks[k].part << " " << tasks[k].index
           << " --reject-ja " << gSettings.rejectJa << " --reject-en " << gSettings.rejectEn
-          << " --denoise " << gSettings.denoise << " --noise-path " << gSettings.noisePath
+          << " --denoise " << gSettings.denoise << " --noise-path " << gSettings.noisePath << " --vad " << gSettings.vad
           << (gSettings.quick ? " --quick" : "")
           << (gSettings.weighedFile.empty() ? "" : " --weighed '" + gSettings.weighedFile + "'");
       if (!gSettings.decoderArgs.empty()) {

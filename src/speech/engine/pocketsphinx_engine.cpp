@@ -88,9 +88,10 @@ class Decoder {
     std::string hmm = o.modelDir + "/en-us";
     std::string dict = o.modelDir + "/cmudict-en-us.dict";
     std::string lm = o.modelDir + "/en-us.lm.bin";
-    std::string post = std::to_string(o.endSilenceFrames);
+    std::string post = std::to_string(o.endSilenceFrames), vad = std::to_string(o.vadThreshold);
     std::vector<const char*> args = {"-hmm", hmm.c_str(), "-dict", dict.c_str(),
-                                     "-vad_postspeech", post.c_str(), "-dither", "yes",
+                                     "-vad_postspeech", post.c_str(), "-vad_threshold", vad.c_str(),
+                                     "-dither", "yes",
                                      "-seed", "1", "-logfn", "/dev/null"};
     // The grammar and the free model score every senone in every frame, so
     // their acoustic scores are normalised alike and can be compared.

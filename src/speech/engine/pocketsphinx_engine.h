@@ -25,6 +25,12 @@ struct SphinxOptions {
   // and enough to end a whole phrase of the grammar that no longer phrase
   // continues.
   int endSilenceFrames = 33;
+  // How far above the room's noise (the natural log of their ratio) a frame
+  // must rise for the voice detection to call it speech. The model's own
+  // 2.0 hears other voices talking all the time in the room (a television)
+  // as speech that does not end; 3.0 ends it and helps in pink noise, but
+  // loses words of the Japanese voices at a telephone's band and in noise.
+  double vadThreshold = 2.0;
   // Frames of quiet after the speech that end any other utterance.
   int holdFrames = 45;
   // Weight of each phone on the grammar's paths (the decoder's phone
