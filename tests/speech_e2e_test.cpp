@@ -3,6 +3,8 @@
 // command file receives the record of what was heard.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
 #include <cstdlib>
 #include <filesystem>
 
@@ -107,6 +109,40 @@ TEST_F(SpeechEndToEnd, RoomNoiseIsNoCommandAndHidesNone) {
     for (std::size_t i = 1; i < h.files.size(); ++i)
       EXPECT_EQ(h.files[i].texts, std::vector<std::string>{phrases[(i - 1) * 3].name}) << suppressDb << " " << i;
   }
+}
+
+// A television talking all the time, as loud as a room's babble: each
+// phrase said over it is heard once, in order, and its talk between them is
+// no command. Its switching on, out of quiet, may be heard as one utterance,
+// as words would be.
+TEST_F(SpeechEndToEnd, PhrasesOverATelevisionAreEachHeardOnce) {
+  std::vector<corpus::Phrase> phrases(corpus::kJapanese.begin(), corpus::kJapanese.begin() + 10);
+  test::WriteFile(dir / "Ninshiki.xml", corpus::CatalogueOf(phrases, 100, 0));
+  corpus::Condition voice{"", "ja", 160, 50, "", 60, corpus::Condition::White};
+  voice.leadSeconds = voice.trailSeconds = 0;
+  std::vector<std::int16_t> stream(speech::kSampleRate * 8, 0);
+  std::vector<std::string> said;
+  double power = 0;
+  std::size_t spoken = 0;
+  for (std::size_t i = 0; i < 10; i += 3) {
+    const auto words = corpus::Speak(phrases[i].reading, voice);
+    for (auto v : words) power += static_cast<double>(v) * v;
+    spoken += words.size();
+    stream.insert(stream.end(), words.begin(), words.end());
+    stream.insert(stream.end(), speech::kSampleRate * 3 / 2, 0);
+    said.push_back(phrases[i].name);
+  }
+  const corpus::Condition tv{"babble 18 dB", "ja", 160, 50, "", 18, corpus::Condition::Babble};
+  const auto talk = corpus::RoomNoise(tv, static_cast<double>(stream.size()) / speech::kSampleRate,
+                                      std::sqrt(power / static_cast<double>(spoken)));
+  for (std::size_t i = 0; i < stream.size() && i < talk.size(); ++i)
+    stream[i] = static_cast<std::int16_t>(std::clamp(stream[i] + talk[i], -32768, 32767));
+  corpus::Hearing h = Hear({stream}, false);
+  ASSERT_EQ(h.files.size(), 1u);
+  const auto& heard = h.files[0].texts;
+  ASSERT_GE(heard.size(), said.size());
+  EXPECT_LE(heard.size(), said.size() + 1);
+  EXPECT_EQ(std::vector<std::string>(heard.end() - static_cast<long>(said.size()), heard.end()), said);
 }
 
 // A calc dictionary: "さん たす よん" is shown as 3＋4 and sent as 3 + 4.

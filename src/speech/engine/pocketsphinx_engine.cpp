@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <cmath>
 #include <condition_variable>
 #include <cstdio>
 #include <cstring>
@@ -79,6 +80,57 @@ class Denoiser {
   static constexpr int kFrame = kSampleRate / 100;
   SpeexPreprocessState* state_;
   std::vector<std::int16_t> pending_, out_;
+};
+
+// The level of the sound against the room's own: a frame is loud when it
+// rises clearly above the level the room keeps when nobody speaks to the
+// robot. Other voices in the room (a television) raise that level too, so
+// the words said to the robot stand out of them where the decoders' voice
+// detection hears one endless speech.
+class LevelGate {
+ public:
+  void Hear(const std::int16_t* s, std::size_t n) {
+    for (std::size_t i = 0; i < n; ++i) {
+      power_ += static_cast<double>(s[i]) * s[i];
+      if (++filled_ < kFrame) continue;
+      Frame(10 * std::log10(power_ / kFrame + 1));
+      power_ = 0;
+      filled_ = 0;
+    }
+  }
+  // A run of loud frames since Forget: someone spoke over the room.
+  bool Opened() const { return opened_; }
+  // Frames since the last loud one.
+  int QuietFrames() const { return quiet_; }
+  void Forget() { opened_ = loudRun_ >= kOpenFrames; }
+  // The room is louder than it has been at its quietest: something in it
+  // (a television, a fan) makes sound of its own.
+  bool RoomRaised() const { return started_ && room_ > floor_ + kLoudDb; }
+
+ private:
+  void Frame(double db) {
+    // Digital silence (a virtual source, the start of a recording) is no
+    // room: it counts as the faintest hiss a microphone gives.
+    db = std::max(db, kFaintestDb);
+    if (!started_) room_ = floor_ = db, started_ = true;
+    const bool loud = db > room_ + kLoudDb;
+    // The room's level follows quieter sound within a fraction of a second
+    // and loud sound only over seconds, so words do not raise it much; but
+    // sound loud without a break for longer than a phrase is the room's own
+    // (a television switched on), and it follows that as fast.
+    loudRun_ = loud ? loudRun_ + 1 : 0;
+    room_ += (db - room_) * (loud && loudRun_ < kSteadyFrames ? 0.002 : 0.05);
+    floor_ = std::min(floor_, room_);
+    quiet_ = loud ? 0 : quiet_ + 1;
+    if (loudRun_ >= kOpenFrames) opened_ = true;
+  }
+  static constexpr std::size_t kFrame = kSampleRate / 100;
+  static constexpr double kLoudDb = 10, kFaintestDb = 20;
+  static constexpr int kOpenFrames = 3, kSteadyFrames = 150;
+  double power_ = 0, room_ = 0, floor_ = 0;
+  std::size_t filled_ = 0;
+  int loudRun_ = 0, quiet_ = 0;
+  bool opened_ = false, started_ = false;
 };
 
 // One PocketSphinx decoder and the utterance it is in.
@@ -417,6 +469,8 @@ class SphinxRecognizer {
     utterance_.clear();
     speechSeen_ = false;
     heldSamples_ = 0;
+    utteranceSamples_ = 0;
+    gate_.Forget();
   }
 
   // A catalogue is Japanese when most of its readings are written in kana.
@@ -441,6 +495,14 @@ class SphinxRecognizer {
     // Beside the grammar, dictation only says what other speech was: it
     // hears the utterance afterwards, and only when it was other speech.
     bool g = UsesGrammar(), f = Rejecting(), d = UsesDictation() && !f;
+    gate_.Hear(s, n);
+    // Sound that has gone on a while without rising above a room that
+    // makes sound of its own (other voices talking) is no utterance yet:
+    // start afresh, so that what the room said before the words is not
+    // part of them.
+    if (speechSeen_ && !gate_.Opened() && gate_.RoomRaised() && utteranceSamples_ >= kRestartSamples)
+      AbortUtterance();
+    if (speechSeen_) utteranceSamples_ += static_cast<long>(n);
     if (f) KeepUtteranceAudio(s, n);
     if (g && !grammarDecoder_->open) ps_set_search(grammarDecoder_->ps, kCatalogueSearch);
     if (f && !freeDecoder_->open) ps_set_search(freeDecoder_->ps, japanese_ ? kFreeJapanese : kFreeEnglish);
@@ -453,7 +515,10 @@ class SphinxRecognizer {
     // The decoders' voice detection says quiet after endSilenceFrames. A
     // whole phrase ends there; anything else is held a while longer, so a
     // pause inside a phrase does not cut it in two.
-    if (Primary()->InSpeech()) {
+    // Once the words have risen above the room, their end is where they
+    // fall back to it, even while the room talks on.
+    const bool roomAgain = gate_.Opened() && gate_.QuietFrames() >= shared_->options.endSilenceFrames;
+    if (Primary()->InSpeech() && !roomAgain) {
       speechSeen_ = true;
       heldSamples_ = 0;
     } else if (speechSeen_) {
@@ -488,6 +553,8 @@ class SphinxRecognizer {
     bool heard = speechSeen_;
     speechSeen_ = false;
     heldSamples_ = 0;
+    utteranceSamples_ = 0;
+    gate_.Forget();
     std::vector<std::int16_t> audio;
     audio.swap(utterance_);
     Decoder::Hypothesis hg = g ? grammarDecoder_->End() : Decoder::Hypothesis{};
@@ -590,6 +657,9 @@ class SphinxRecognizer {
   std::shared_ptr<const SearchGraph> graph_;
   bool japanese_ = false;
   long heldSamples_ = 0;  // quiet after the voice detection's end of speech
+  long utteranceSamples_ = 0;  // fed to the decoders since they heard speech
+  static constexpr long kRestartSamples = 3 * kSampleRate / 10;
+  LevelGate gate_;
   std::vector<std::int16_t> utterance_;
   static constexpr std::size_t kMaxUtterance = 30 * kSampleRate;
   std::string prefix_;
