@@ -6,6 +6,7 @@
 
 #include <pulse/error.h>
 #include <pulse/simple.h>
+#include <speex/speex_resampler.h>
 
 #include "platform/files.h"
 
@@ -38,6 +39,29 @@ std::int64_t NowNs() {
   return std::chrono::duration_cast<std::chrono::nanoseconds>(
              std::chrono::steady_clock::now().time_since_epoch())
       .count();
+}
+
+// Recordings made at 44.1 or 48 kHz carry sound above the 8 kHz the
+// recogniser hears (the hiss of an s, a microphone's noise): it must be
+// filtered out before the rate is lowered, or it folds down onto the words.
+bool Resample(std::vector<std::int16_t> in, std::uint32_t rate, std::vector<std::int16_t>& samples,
+              std::string& error, const std::string& path) {
+  int err = 0;
+  SpeexResamplerState* st = speex_resampler_init(1, rate, kSampleRate, SPEEX_RESAMPLER_QUALITY_DESKTOP, &err);
+  if (!st) {
+    error = path + ": cannot convert its sample rate";
+    return false;
+  }
+  const std::size_t expected = in.size() * kSampleRate / rate;
+  // The filter's delay, given as zeros after the end, flushes the last samples out.
+  in.resize(in.size() + static_cast<std::size_t>(speex_resampler_get_input_latency(st)), 0);
+  samples.assign(in.size() * kSampleRate / rate + 16, 0);
+  spx_uint32_t inLen = static_cast<spx_uint32_t>(in.size()), outLen = static_cast<spx_uint32_t>(samples.size());
+  speex_resampler_skip_zeros(st);
+  speex_resampler_process_int(st, 0, in.data(), &inLen, samples.data(), &outLen);
+  speex_resampler_destroy(st);
+  samples.resize(std::min<std::size_t>(outLen, expected));
+  return true;
 }
 
 }  // namespace
@@ -77,29 +101,18 @@ bool LoadWav(const std::string& path, std::vector<std::int16_t>& samples, std::s
     return false;
   }
   std::size_t frames = dataSize / (2u * channels);
-  std::vector<double> mono(frames);
+  std::vector<std::int16_t> mono(frames);
   for (std::size_t f = 0; f < frames; ++f) {
     long sum = 0;
     for (std::size_t c = 0; c < channels; ++c)
       sum += static_cast<std::int16_t>(U16(b, dataAt + (f * channels + c) * 2));
-    mono[f] = static_cast<double>(sum) / channels;
+    mono[f] = static_cast<std::int16_t>(sum / static_cast<long>(channels));
   }
-  samples.clear();
   if (rate == kSampleRate) {
-    for (double v : mono) samples.push_back(static_cast<std::int16_t>(v));
+    samples = std::move(mono);
     return true;
   }
-  // Linear interpolation is enough for speech heard by a recogniser.
-  std::size_t out = frames * kSampleRate / rate;
-  samples.reserve(out);
-  for (std::size_t i = 0; i < out; ++i) {
-    double src = static_cast<double>(i) * rate / kSampleRate;
-    std::size_t k = static_cast<std::size_t>(src);
-    double t = src - static_cast<double>(k);
-    double v = mono[k] * (1 - t) + (k + 1 < frames ? mono[k + 1] : mono[k]) * t;
-    samples.push_back(static_cast<std::int16_t>(v));
-  }
-  return true;
+  return Resample(std::move(mono), rate, samples, error, path);
 }
 
 WavFileInput::WavFileInput(std::vector<std::vector<std::int16_t>> files, Options options)

@@ -10,10 +10,14 @@
 #include <ctime>
 #include <mutex>
 #include <thread>
+#include <tuple>
+#include <type_traits>
 
 #include <pocketsphinx.h>
 #include <speex/speex_preprocess.h>
+#include <sphinxbase/cmn.h>
 #include <sphinxbase/err.h>
+#include <sphinxbase/feat.h>
 #include <sphinxbase/fsg_model.h>
 #include <sphinxbase/ngram_model.h>
 
@@ -179,15 +183,60 @@ class Decoder {
     std::string text;
     int wordFrames = 0;  // frames inside words, not silence or noise
     int frames = 0;
+    int speechStart = 0, speechEnd = 0;  // from the first word's first frame to the last's end
     double acoustic = 0;  // acoustic log-likelihood of the best path (decoder units)
   };
 
   bool Start() {
-    if (!open) open = ps_start_utt(ps) == 0;
+    if (!open) {
+      open = ps_start_utt(ps) == 0;
+      marks_.clear();
+      marksBroken_ = false;
+      startFrame_ = static_cast<int>(fed_ / kFrameSamples);
+      if (!ChannelSettled()) Mark();
+    }
     return open;
   }
+  // The microphone and the room colour every sound alike, and the decoder
+  // takes that colour out as the mean of the cepstra it has heard. Until
+  // it has heard this microphone a while, that mean is the model's own, and
+  // a microphone unlike the model's spoils the first utterances.
+  bool ChannelSettled() const { return channelFrames_ >= kSettledFrames; }
+  // Takes the mean from the frames of the words the utterance just heard
+  // and a quarter second around them, as the model's own recordings had
+  // (not the model's mean, nor the noise of a long lead-in): false when
+  // there were too few frames to tell.
+  bool SettleChannel(const Hypothesis& h) {
+    auto at = [&](int frame, bool after) {
+      auto m = std::lower_bound(marks_.begin(), marks_.end(), frame,
+                                [](const Mark_& k, int f) { return k.frames < f; });
+      if (!after && (m == marks_.end() || m->frames > frame) && m != marks_.begin()) --m;
+      return m;
+    };
+    if (marks_.empty() || marksBroken_) return false;
+    // A sound so unlike the model that no phrase's path survived: all of it.
+    const bool none = h.text.empty();
+    if (!none && h.speechEnd - h.speechStart < kFewestFrames) return false;
+    auto from = none ? marks_.begin() : at(std::max(0, h.speechStart - kAroundFrames), false);
+    auto to = none ? marks_.end() - 1 : at(std::min(marks_.back().frames, h.speechEnd + kAroundFrames), true);
+    if (to == marks_.end() || to->count - from->count < kFewestFrames) return false;
+    cmn_t& c = Channel();
+    const auto n = static_cast<std::size_t>(c.veclen);
+    channelSum_.resize(n, 0.0);
+    channelFrames_ += to->count - from->count;
+    for (std::size_t i = 0; i < n; ++i) {
+      channelSum_[i] += to->sum[i] - from->sum[i];
+      c.cmn_mean[i] = static_cast<mfcc_t>(channelSum_[i] / channelFrames_);
+      c.sum[i] = c.cmn_mean[i] * static_cast<mfcc_t>(channelFrames_);
+    }
+    c.nframe = channelFrames_;
+    return true;
+  }
   void Process(const std::int16_t* s, std::size_t n) {
-    if (open) ps_process_raw(ps, s, n, FALSE, FALSE);
+    if (!open) return;
+    ps_process_raw(ps, s, n, FALSE, FALSE);
+    fed_ += static_cast<long>(n);
+    if (!ChannelSettled()) Mark();
   }
   bool InSpeech() { return open && ps_get_in_speech(ps); }
   Hypothesis End() {
@@ -205,8 +254,12 @@ class Decoder {
       ps_seg_frames(seg, &sf, &ef);
       ps_seg_prob(seg, &ascr, &lscr, &lback);
       h.acoustic += ascr;
-      if (word && word[0] != '<' && word[0] != '[' && std::strcmp(word, "(NULL)") != 0)
+      if (word && word[0] != '<' && word[0] != '[' && std::strcmp(word, "(NULL)") != 0 &&
+          std::strcmp(word, kNoiseWord) != 0) {
+        if (h.wordFrames == 0) h.speechStart = sf - startFrame_;
+        h.speechEnd = ef + 1 - startFrame_;
         h.wordFrames += ef - sf + 1;
+      }
     }
     return h;
   }
@@ -254,6 +307,35 @@ class Decoder {
 
   ps_decoder_t* ps = nullptr;
   bool open = false;
+
+ private:
+  cmn_t& Channel() const { return *ps_get_feat(ps)->cmn_struct; }
+  // The running sum of the cepstra after each piece of sound, by frames of
+  // sound since the utterance's start (the decoder numbers the words' frames
+  // so, counting from its first sound), so the words' own frames can be summed.
+  void Mark() {
+    cmn_t& c = Channel();
+    // The decoder rescales its sum after many frames: the marks no longer add up.
+    if (!marks_.empty() && c.nframe < marks_.back().count) marksBroken_ = true;
+    if (marksBroken_) return;
+    const int frame = static_cast<int>(fed_ / kFrameSamples) - startFrame_;
+    marks_.push_back({frame, c.nframe, std::vector<double>(c.sum, c.sum + c.veclen)});
+  }
+  struct Mark_ {
+    int frames;  // of sound since the start
+    int count;   // of cepstra in the sum
+    std::vector<double> sum;
+  };
+  static constexpr long kFrameSamples = kSampleRate / 100;
+  long fed_ = 0;  // samples the decoder has heard since it was made
+  int startFrame_ = 0;
+  static_assert(std::is_floating_point_v<mfcc_t>, "the cepstral sums are read as floats");
+  static constexpr int kSettledFrames = 150, kFewestFrames = 20, kAroundFrames = 25;
+  std::vector<Mark_> marks_;
+  bool marksBroken_ = false;
+  // The words' frames heard so far and their cepstra's sum.
+  int channelFrames_ = 0;
+  std::vector<double> channelSum_;
 };
 
 // Decoders outlive a session, so unchecking and checking the box again does
@@ -503,7 +585,7 @@ class SphinxRecognizer {
     if (speechSeen_ && !gate_.Opened() && gate_.RoomRaised() && utteranceSamples_ >= kRestartSamples)
       AbortUtterance();
     if (speechSeen_) utteranceSamples_ += static_cast<long>(n);
-    if (f) KeepUtteranceAudio(s, n);
+    if (g || f) KeepUtteranceAudio(s, n);
     if (g && !grammarDecoder_->open) ps_set_search(grammarDecoder_->ps, kCatalogueSearch);
     if (f && !freeDecoder_->open) ps_set_search(freeDecoder_->ps, japanese_ ? kFreeJapanese : kFreeEnglish);
     for (Decoder* dec : {g ? grammarDecoder_.get() : nullptr, f ? freeDecoder_.get() : nullptr,
@@ -531,7 +613,7 @@ class SphinxRecognizer {
     shared_->stats.decodeSeconds += ThreadSeconds() - t0;
   }
 
-  // The audio of the utterance so far, for dictation to hear afterwards:
+  // The audio of the utterance so far, to be heard again afterwards:
   // before any speech only the last half second of it.
   void KeepUtteranceAudio(const std::int16_t* s, std::size_t n) {
     utterance_.insert(utterance_.end(), s, s + n);
@@ -539,10 +621,13 @@ class SphinxRecognizer {
     if (utterance_.size() > keep) utterance_.erase(utterance_.begin(), utterance_.end() - static_cast<long>(keep));
   }
 
+  static Decoder::Hypothesis HearAgain(Decoder& decoder, const std::vector<std::int16_t>& audio) {
+    if (!decoder.Start()) return {};
+    decoder.Process(audio.data(), audio.size());
+    return decoder.End();
+  }
   Decoder::Hypothesis Dictate(const std::vector<std::int16_t>& audio) {
-    if (!dictationDecoder_ || !dictationDecoder_->Start()) return {};
-    dictationDecoder_->Process(audio.data(), audio.size());
-    return dictationDecoder_->End();
+    return dictationDecoder_ ? HearAgain(*dictationDecoder_, audio) : Decoder::Hypothesis{};
   }
 
   // Ends the utterance in every decoder and queues what it came to.
@@ -561,6 +646,10 @@ class SphinxRecognizer {
     Decoder::Hypothesis hf = f ? freeDecoder_->End() : Decoder::Hypothesis{};
     Decoder::Hypothesis hd = d ? dictationDecoder_->End() : Decoder::Hypothesis{};
     if (!heard) return;
+    // Heard while a decoder's mean of the microphone's sound was hardly the
+    // microphone's yet: heard again, with the mean the utterance has brought.
+    for (auto [use, decoder, h] : {std::tuple{g, grammarDecoder_.get(), &hg}, std::tuple{f, freeDecoder_.get(), &hf}})
+      if (use && !decoder->ChannelSettled() && decoder->SettleChannel(*h)) *h = HearAgain(*decoder, audio);
     std::string text;
     const std::string shown = g ? DisplayOf(hg.text, *grammar_, prefix_) : "";
     // Noise alone: nothing was said.
