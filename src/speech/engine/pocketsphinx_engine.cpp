@@ -585,7 +585,9 @@ class SphinxRecognizer {
     if (speechSeen_ && !gate_.Opened() && gate_.RoomRaised() && utteranceSamples_ >= kRestartSamples)
       AbortUtterance();
     if (speechSeen_) utteranceSamples_ += static_cast<long>(n);
-    if (g || f) KeepUtteranceAudio(s, n);
+    // Kept for dictation afterwards, or for hearing the utterance again
+    // while the grammar's decoder has not yet learnt the microphone.
+    if (f || (g && !grammarDecoder_->ChannelSettled())) KeepUtteranceAudio(s, n);
     if (g && !grammarDecoder_->open) ps_set_search(grammarDecoder_->ps, kCatalogueSearch);
     if (f && !freeDecoder_->open) ps_set_search(freeDecoder_->ps, japanese_ ? kFreeJapanese : kFreeEnglish);
     for (Decoder* dec : {g ? grammarDecoder_.get() : nullptr, f ? freeDecoder_.get() : nullptr,
