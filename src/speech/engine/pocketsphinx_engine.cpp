@@ -10,7 +10,6 @@
 #include <ctime>
 #include <mutex>
 #include <thread>
-#include <tuple>
 #include <type_traits>
 
 #include <pocketsphinx.h>
@@ -650,8 +649,25 @@ class SphinxRecognizer {
     if (!heard) return;
     // Heard while a decoder's mean of the microphone's sound was hardly the
     // microphone's yet: heard again, with the mean the utterance has brought.
-    for (auto [use, decoder, h] : {std::tuple{g, grammarDecoder_.get(), &hg}, std::tuple{f, freeDecoder_.get(), &hf}})
-      if (use && !decoder->ChannelSettled() && decoder->SettleChannel(*h)) *h = HearAgain(*decoder, audio);
+    // The two decoders hear it side by side, so the first words' answer
+    // waits for one more pass, not two.
+    auto again = [&](bool use, Decoder& decoder, const Decoder::Hypothesis& h) {
+      return use && !decoder.ChannelSettled() && decoder.SettleChannel(h);
+    };
+    double freeSeconds = 0;
+    std::thread freeAgain;
+    if (again(f, *freeDecoder_, hf))
+      freeAgain = std::thread([&] {
+        const double t0 = ThreadSeconds();
+        hf = HearAgain(*freeDecoder_, audio);
+        freeSeconds = ThreadSeconds() - t0;
+      });
+    if (again(g, *grammarDecoder_, hg)) hg = HearAgain(*grammarDecoder_, audio);
+    if (freeAgain.joinable()) {
+      freeAgain.join();
+      std::lock_guard lock(shared_->mutex);
+      shared_->stats.decodeSeconds += freeSeconds;
+    }
     std::string text;
     const std::string shown = g ? DisplayOf(hg.text, *grammar_, prefix_) : "";
     // Noise alone: nothing was said.
@@ -673,7 +689,8 @@ class SphinxRecognizer {
                      shown.c_str(), hf.text.c_str(), margin, hg.frames, hd.text.c_str());
       std::lock_guard lock(shared_->mutex);
       shared_->stats.weighed.push_back(
-          {shared_->stats.audioSamples, shown, hg.acoustic - hf.acoustic, hg.frames, hf.wordFrames, hg.wordFrames});
+          {shared_->stats.audioSamples, shown, hg.acoustic - hf.acoustic, hg.frames, hf.wordFrames, hg.wordFrames,
+           hf.acoustic});
     } else {
       text = g ? shown : hd.text;
     }

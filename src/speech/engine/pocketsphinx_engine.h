@@ -78,6 +78,7 @@ struct SphinxStats {
     double difference;  // grammar's acoustic score less the free model's; per frame, the margin
     int frames, speechFrames;  // all, and those the free model put sounds in
     int wordFrames;            // those the grammar put words in
+    double free;               // the free model's own acoustic score
   };
   std::vector<Weighed> weighed;
 };
