@@ -91,6 +91,16 @@ TEST_F(SpeechEndToEnd, OtherSpeechPlaysUndefine) {
     for (const auto& p : phrases) EXPECT_NE(h.files[i].texts[0], p.name) << others[i - 2];
     EXPECT_EQ(h.files[i].commandFile, undefine) << others[i - 2];
   }
+  // The same recordings heard again are weighed the same to the last digit:
+  // nothing random or shared between the decoders' threads moves a result.
+  corpus::Hearing again = Hear(audio, false);
+  ASSERT_EQ(again.stats.weighed.size(), h.stats.weighed.size());
+  ASSERT_FALSE(h.stats.weighed.empty());
+  for (std::size_t i = 0; i < h.stats.weighed.size(); ++i) {
+    EXPECT_EQ(again.stats.weighed[i].grammar, h.stats.weighed[i].grammar) << i;
+    EXPECT_EQ(again.stats.weighed[i].difference, h.stats.weighed[i].difference) << i;
+    EXPECT_EQ(again.stats.weighed[i].free, h.stats.weighed[i].free) << i;
+  }
 }
 
 // A room with a fan on: each phrase said in it plays once, and the noise

@@ -9,6 +9,7 @@
 #include <cstring>
 #include <ctime>
 #include <mutex>
+#include <random>
 #include <thread>
 #include <type_traits>
 
@@ -146,8 +147,7 @@ class Decoder {
     std::string post = std::to_string(o.endSilenceFrames), vad = std::to_string(o.vadThreshold);
     std::vector<const char*> args = {"-hmm", hmm.c_str(), "-dict", dict.c_str(),
                                      "-vad_postspeech", post.c_str(), "-vad_threshold", vad.c_str(),
-                                     "-dither", "yes",
-                                     "-seed", "1", "-logfn", "/dev/null"};
+                                     "-dither", "no", "-logfn", "/dev/null"};
     // The grammar and the free model score every senone in every frame, so
     // their acoustic scores are normalised alike and can be compared.
     if (kind != DecoderKind::Dictation) args.insert(args.end(), {"-compallsen", "yes"});
@@ -233,7 +233,15 @@ class Decoder {
   }
   void Process(const std::int16_t* s, std::size_t n) {
     if (!open) return;
-    ps_process_raw(ps, s, n, FALSE, FALSE);
+    // A least step of noise on a quarter of the samples, so that digital
+    // quiet has a level the features can take the log of. Each decoder has
+    // its own generator: the library's is one for the whole process, which
+    // the decoders (on their threads) would share, and the same sound would
+    // not be heard the same way twice.
+    dithered_.assign(s, s + n);
+    for (auto& v : dithered_)
+      if (v < 32767 && dither_() % 4 == 0) ++v;
+    ps_process_raw(ps, dithered_.data(), n, FALSE, FALSE);
     fed_ += static_cast<long>(n);
     if (!ChannelSettled()) Mark();
   }
@@ -327,6 +335,8 @@ class Decoder {
   };
   static constexpr long kFrameSamples = kSampleRate / 100;
   long fed_ = 0;  // samples the decoder has heard since it was made
+  std::minstd_rand dither_{1};
+  std::vector<std::int16_t> dithered_;
   int startFrame_ = 0;
   static_assert(std::is_floating_point_v<mfcc_t>, "the cepstral sums are read as floats");
   static constexpr int kSettledFrames = 150, kFewestFrames = 20, kAroundFrames = 25;
