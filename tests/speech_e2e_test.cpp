@@ -157,6 +157,37 @@ TEST_F(SpeechEndToEnd, PhrasesOverATelevisionAreEachHeardOnce) {
   EXPECT_EQ(std::vector<std::string>(heard.end() - static_cast<long>(said.size()), heard.end()), said);
 }
 
+// A room's noise that starts out of quiet is first taken for speech, then
+// for the room once the decoders know it, and that utterance ends as noise
+// alone. Words that begin just before it ends (too briefly to be called
+// speech yet) keep their first sound: うたって is not heard as たって.
+TEST_F(SpeechEndToEnd, WordsStartingAsNoiseAloneEndsKeepTheirStart) {
+  std::vector<corpus::Phrase> phrases(corpus::kJapanese.begin(), corpus::kJapanese.begin() + 25);
+  test::WriteFile(dir / "Ninshiki.xml", corpus::CatalogueOf(phrases, 100, 0));
+  const corpus::Condition room{"pink 17 dB", "ja", 160, 50, "", 17, corpus::Condition::Pink};
+  const auto noise = corpus::RoomNoise(room, 4.0, 3000);
+  corpus::Hearing alone = Hear({noise}, false);
+  ASSERT_FALSE(alone.stats.endedAt.empty());
+  EXPECT_EQ(alone.files[0].texts, std::vector<std::string>{});
+  const long end = alone.stats.endedAt[0] - static_cast<long>(speech::kLeadInSamples);
+  corpus::Condition clean{"", "ja", 160, 50, "", 60, corpus::Condition::White};
+  clean.leadSeconds = clean.trailSeconds = 0;
+  for (std::size_t p : {3u, 10u, 20u, 21u}) {  // ありがとう, おめでとう, うたって, おどって
+    const auto words = corpus::Speak(phrases[p].reading, clean);
+    auto heard = noise;
+    const std::size_t at = static_cast<std::size_t>(end - speech::kSampleRate * 9 / 100);
+    heard.resize(std::max(heard.size(), at + words.size() + speech::kSampleRate / 2));
+    for (std::size_t i = 0; i < words.size(); ++i)
+      heard[at + i] = static_cast<std::int16_t>(std::clamp(heard[at + i] + words[i], -32768, 32767));
+    corpus::Hearing h = Hear({heard}, false);
+    // The words came after the noise alone had been taken for quiet, too
+    // briefly to keep that utterance going: it ended where it did without them.
+    ASSERT_FALSE(h.stats.endedAt.empty());
+    EXPECT_EQ(h.stats.endedAt[0], alone.stats.endedAt[0]) << phrases[p].reading;
+    EXPECT_EQ(h.files[0].texts, std::vector<std::string>{phrases[p].name}) << phrases[p].reading;
+  }
+}
+
 // The program just started and at once a phrase, from a microphone whose
 // sound is unlike the model's (a voice close up, loud, with no room): the
 // first words a recogniser hears, before it has learnt the microphone,

@@ -558,6 +558,7 @@ class SphinxRecognizer {
     if (freeDecoder_) freeDecoder_->Abort();
     if (dictationDecoder_) dictationDecoder_->Abort();
     utterance_.clear();
+    carried_.clear();
     speechSeen_ = false;
     heldSamples_ = 0;
     utteranceSamples_ = 0;
@@ -594,17 +595,21 @@ class SphinxRecognizer {
     if (speechSeen_ && !gate_.Opened() && gate_.RoomRaised() && utteranceSamples_ >= kRestartSamples)
       AbortUtterance();
     if (speechSeen_) utteranceSamples_ += static_cast<long>(n);
-    // Kept for dictation afterwards, or for hearing the utterance again
-    // while the grammar's decoder has not yet learnt the microphone.
-    if (f || (g && !grammarDecoder_->ChannelSettled())) KeepUtteranceAudio(s, n);
+    // Kept for dictation afterwards, for hearing the utterance again while
+    // the grammar's decoder has not yet learnt the microphone, and for its
+    // last moments to begin the next one.
+    if (utterance_.empty()) utterance_ = carried_;
+    KeepUtteranceAudio(s, n);
     if (g && !grammarDecoder_->open) ps_set_search(grammarDecoder_->ps, kCatalogueSearch);
     if (f && !freeDecoder_->open) ps_set_search(freeDecoder_->ps, japanese_ ? kFreeJapanese : kFreeEnglish);
     for (Decoder* dec : {g ? grammarDecoder_.get() : nullptr, f ? freeDecoder_.get() : nullptr,
                          d ? dictationDecoder_.get() : nullptr}) {
       if (!dec) continue;
-      dec->Start();
+      const bool starting = !dec->open;
+      if (dec->Start() && starting) dec->Process(carried_.data(), carried_.size());
       dec->Process(s, n);
     }
+    carried_.clear();
     // The decoders' voice detection says quiet after endSilenceFrames. A
     // whole phrase ends there; anything else is held a while longer, so a
     // pause inside a phrase does not cut it in two.
@@ -617,7 +622,16 @@ class SphinxRecognizer {
     } else if (speechSeen_) {
       heldSamples_ += static_cast<long>(n);
       const long hold = (shared_->options.holdFrames - shared_->options.endSilenceFrames) * kSampleRate / 100;
-      if (heldSamples_ >= hold || PhraseComplete()) FinishUtterance();
+      if (heldSamples_ >= hold || PhraseComplete()) {
+        // An utterance that came to nothing (noise, taken for quiet once
+        // the decoders knew it) hands its last moments on to the next: words
+        // that start just as it ends keep their start, and none are heard twice.
+        const std::size_t carry = std::min(utterance_.size(), kCarriedSamples);
+        std::vector<std::int16_t> tail(utterance_.end() - static_cast<long>(carry), utterance_.end());
+        if (!FinishUtterance()) carried_ = std::move(tail);
+        std::lock_guard lock(shared_->mutex);
+        shared_->stats.endedAt.push_back(shared_->stats.audioSamples + static_cast<long>(n));
+      }
     }
     std::lock_guard lock(shared_->mutex);
     shared_->stats.audioSamples += static_cast<long>(n);
@@ -641,8 +655,9 @@ class SphinxRecognizer {
     return dictationDecoder_ ? HearAgain(*dictationDecoder_, audio) : Decoder::Hypothesis{};
   }
 
-  // Ends the utterance in every decoder and queues what it came to.
-  void FinishUtterance() {
+  // Ends the utterance in every decoder and queues what it came to: false
+  // when it came to nothing.
+  bool FinishUtterance() {
     bool g = UsesGrammar() && grammarDecoder_->open;
     bool f = Rejecting() && freeDecoder_->open;
     bool d = UsesDictation() && dictationDecoder_->open;
@@ -656,7 +671,7 @@ class SphinxRecognizer {
     Decoder::Hypothesis hg = g ? grammarDecoder_->End() : Decoder::Hypothesis{};
     Decoder::Hypothesis hf = f ? freeDecoder_->End() : Decoder::Hypothesis{};
     Decoder::Hypothesis hd = d ? dictationDecoder_->End() : Decoder::Hypothesis{};
-    if (!heard) return;
+    if (!heard) return false;
     // Heard while a decoder's mean of the microphone's sound was hardly the
     // microphone's yet: heard again, with the mean the utterance has brought.
     // The two decoders hear it side by side, so the first words' answer
@@ -683,7 +698,7 @@ class SphinxRecognizer {
     // Noise alone: nothing was said.
     if (g && shown.empty() && hg.text.find(kNoiseWord) != std::string::npos) {
       if (shared_->options.trace) std::fprintf(stderr, "utterance: noise alone over %d frames\n", hg.frames);
-      return;
+      return false;
     }
     if (f) {
       // The grammar's reading, unless the free model of other speech
@@ -708,7 +723,9 @@ class SphinxRecognizer {
       std::lock_guard lock(shared_->mutex);
       ++shared_->stats.utterances;
     }
-    if (!text.empty()) queue->PushRecognition(std::make_shared<TextResult>(text));
+    if (text.empty()) return false;
+    queue->PushRecognition(std::make_shared<TextResult>(text));
+    return true;
   }
 
   void Work() {
@@ -742,6 +759,7 @@ class SphinxRecognizer {
       if (stop_ || n < 0) return;
       if (n == 0) {
         FinishUtterance();
+        carried_.clear();  // the next recording is another room
         lock.unlock();
         if (!input->Next()) {
           std::unique_lock idle(mutex_);
@@ -778,7 +796,8 @@ class SphinxRecognizer {
   long utteranceSamples_ = 0;  // fed to the decoders since they heard speech
   static constexpr long kRestartSamples = 3 * kSampleRate / 10;
   LevelGate gate_;
-  std::vector<std::int16_t> utterance_;
+  std::vector<std::int16_t> utterance_, carried_;
+  static constexpr std::size_t kCarriedSamples = kSampleRate / 5;
   static constexpr std::size_t kMaxUtterance = 30 * kSampleRate;
   std::string prefix_;
   bool stop_ = false, listening_ = false, rulesActive_ = false, dictationActive_ = false;

@@ -81,6 +81,8 @@ struct SphinxStats {
     double free;               // the free model's own acoustic score
   };
   std::vector<Weighed> weighed;
+  // The samples fed when each utterance ended, whatever it came to.
+  std::vector<long> endedAt;
 };
 
 class PocketSphinxEngine : public Engine {
