@@ -47,7 +47,7 @@ struct SphinxOptions {
   // of other speech: an utterance whose acoustic score under the grammar
   // is worse than under the free model by more than this, per frame, was
   // not in the grammar. One threshold per language of the catalogue.
-  double rejectJapanese = -6.0, rejectEnglish = -9.8;
+  double rejectJapanese = -6.0, rejectEnglish = -8.2;
   // How far steady noise is pressed down before the decoders hear the
   // sound, in dB (below 0); 0 hears the microphone as it is. Off for now:
   // it helps in a room's steady noise once it has learnt it, but where the
