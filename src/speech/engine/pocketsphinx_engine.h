@@ -81,7 +81,8 @@ struct SphinxStats {
     double free;               // the free model's own acoustic score
   };
   std::vector<Weighed> weighed;
-  // The samples fed when each utterance ended, whatever it came to.
+  // The samples fed when each utterance ended at the quiet after it,
+  // whatever it came to (not those a recording's end cut off).
   std::vector<long> endedAt;
 };
 
