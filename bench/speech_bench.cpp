@@ -270,7 +270,7 @@ void MeasureLatency() {
 int main(int argc, char** argv) {
   using namespace quorvel;
   if (!corpus::ToolsAvailable()) {
-    std::fprintf(stderr, "espeak-ng and sox are needed (make deps)\n");
+    std::fprintf(stderr, "espeak-ng, Open JTalk, flite and sox are needed (make deps)\n");
     return 1;
   }
   std::string onlyPart, onlyLanguage, childLang, childPart;

@@ -12,6 +12,7 @@ packages=(
   libpocketsphinx-dev libsphinxbase-dev pocketsphinx-en-us
   libpulse-dev libespeak-ng-dev libspeexdsp-dev
   espeak-ng sox pulseaudio pulseaudio-utils
+  open-jtalk open-jtalk-mecab-naist-jdic hts-voice-nitech-jp-atr503-m001 flite
   clang-14 libclang-rt-14-dev
   dpkg-dev file lintian desktop-file-utils appstream
   g++-mingw-w64-x86-64 wine wine64 googletest xvfb xauth

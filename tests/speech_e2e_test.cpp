@@ -24,7 +24,7 @@ using test::Bytes;
 class SpeechEndToEnd : public ::testing::Test {
  protected:
   void SetUp() override {
-    ASSERT_TRUE(corpus::ToolsAvailable()) << "espeak-ng and sox belong to the set-up (make deps)";
+    ASSERT_TRUE(corpus::ToolsAvailable()) << "espeak-ng, Open JTalk, flite and sox belong to the set-up (make deps)";
     std::filesystem::create_directories(dir.path() / "card/ADDON");
     test::WriteFile(dir / "card/ADDON/REMOTE.LOG", "");
     test::WriteFile(dir / "Quorvel.ini", "[REMOTE]\r\nREMOTE_DIR=card/\r\n[SOUND]\r\nDEFAULT=50\r\n");

@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -95,7 +96,8 @@ std::string CatalogueOf(const std::vector<Phrase>& phrases, int firstVoice, int 
 }
 
 bool ToolsAvailable() {
-  return std::system("command -v espeak-ng >/dev/null 2>&1 && command -v sox >/dev/null 2>&1") == 0;
+  return std::system("command -v espeak-ng >/dev/null 2>&1 && command -v sox >/dev/null 2>&1 && "
+                     "command -v open_jtalk >/dev/null 2>&1 && command -v flite >/dev/null 2>&1") == 0;
 }
 
 namespace {
@@ -103,6 +105,23 @@ std::string Quote(const std::string& s) {
   std::string out = "'";
   for (char c : s) out += c == '\'' ? std::string("'\\''") : std::string(1, c);
   return out + "'";
+}
+// The command that speaks text under the condition's voice into raw.
+// Beside espeak-ng's formant voices, two made from recordings of people:
+// Open JTalk's Japanese (words that start and end softly, natural accent)
+// and flite's English ones. Their rate follows wpm as 160 = their own; Open
+// JTalk's pitch moves by a half-tone per 5 of espeak-ng's pitch from 50.
+std::string Synthesis(const std::string& text, const Condition& c, const std::string& raw) {
+  const double rate = c.wpm / 160.0;
+  if (c.voice == kOpenJTalk)
+    return "printf %s " + Quote(text) + " | open_jtalk -x /var/lib/mecab/dic/open-jtalk/naist-jdic -m " +
+           "/usr/share/hts-voice/nitech-jp-atr503-m001/nitech_jp_atr503_m001.htsvoice -r " +
+           std::to_string(rate) + " -fm " + std::to_string((c.pitch - 50) / 5.0) + " -ow " + Quote(raw);
+  if (c.voice.rfind(kFlitePrefix, 0) == 0)
+    return "flite -voice " + Quote(c.voice.substr(std::strlen(kFlitePrefix))) +
+           " --setf duration_stretch=" + std::to_string(1 / rate) + " -t " + Quote(text) + " -o " + Quote(raw);
+  return "espeak-ng -v " + Quote(c.voice) + " -s " + std::to_string(c.wpm) + " -p " + std::to_string(c.pitch) +
+         " -w " + Quote(raw) + " " + Quote(text);
 }
 }  // namespace
 
@@ -123,7 +142,8 @@ std::vector<Condition> Conditions(const std::string& language, bool development)
             {"klatt cheap mic", ja + "+klatt", 160, 50, "sinc 200-5000 gain -6", 30, N::White},
             {"Andy pink 20 dB", ja + "+Andy", 165, 45, "", 20, N::Pink},
             {"m5 pitch +300", ja + "+m5", 155, 50, "pitch 300", 30, N::White},
-            {"f4 babble 18 dB", ja + "+f4", 160, 55, "", 18, N::Babble}};
+            {"f4 babble 18 dB", ja + "+f4", 160, 55, "", 18, N::Babble},
+            {"Open JTalk pink 17 dB", kOpenJTalk, 160, 50, "", 17, N::Pink}};
   if (language == "ja")
     return {{"m2 130", ja + "+m2", 130, 45, "", 35, N::White},
             {"f2 185 low", ja + "+f2", 185, 35, "", 30, N::White},
@@ -132,7 +152,8 @@ std::vector<Condition> Conditions(const std::string& language, bool development)
             {"klatt2 reverb", ja + "+klatt2", 170, 50, "reverb 60 40 80", 35, N::White},
             {"Annie pink 12 dB", ja + "+Annie", 160, 55, "", 12, N::Pink},
             {"m7 pitch -250", ja + "+m7", 165, 50, "pitch -250", 30, N::White},
-            {"quiet mic", ja + "+m6", 160, 50, "gain -20", 30, N::White}};
+            {"quiet mic", ja + "+m6", 160, 50, "gain -20", 30, N::White},
+            {"Open JTalk high, fast, telephone", kOpenJTalk, 180, 65, "sinc 300-3400 gain -3", 30, N::White}};
   if (development)
     return {{"en-us m1 140", en + "+m1", 140, 50, "", 35, N::White},
             {"en-us f1 175 high", en + "+f1", 175, 70, "", 30, N::White},
@@ -141,7 +162,8 @@ std::vector<Condition> Conditions(const std::string& language, bool development)
             {"en-us klatt cheap mic", en + "+klatt", 160, 50, "sinc 200-5000 gain -6", 30, N::White},
             {"en-gb-x-rp pink 20 dB", "en-gb-x-rp+Andy", 165, 45, "", 20, N::Pink},
             {"en-us m5 pitch +300", en + "+m5", 155, 50, "pitch 300", 30, N::White},
-            {"en-029 babble 18 dB", "en-029+f4", 160, 55, "", 18, N::Babble}};
+            {"en-029 babble 18 dB", "en-029+f4", 160, 55, "", 18, N::Babble},
+            {"flite awb pink 17 dB", kFlitePrefix + std::string("awb"), 160, 50, "", 17, N::Pink}};
   return {{"en-us m2 130", en + "+m2", 130, 45, "", 35, N::White},
           {"en-us-nyc f2 185 low", "en-us-nyc+f2", 185, 35, "", 30, N::White},
           {"en-us m4 telephone", en + "+m4", 160, 50, "sinc 300-3400 gain -3", 30, N::White},
@@ -149,7 +171,9 @@ std::vector<Condition> Conditions(const std::string& language, bool development)
           {"en-gb-scotland klatt2 reverb", "en-gb-scotland+klatt2", 170, 50, "reverb 60 40 80", 35, N::White},
           {"en-us Annie pink 12 dB", en + "+Annie", 160, 55, "", 12, N::Pink},
           {"en-us m7 pitch -250", en + "+m7", 165, 50, "pitch -250", 30, N::White},
-          {"en-us quiet mic", en + "+m6", 160, 50, "gain -20", 30, N::White}};
+          {"en-us quiet mic", en + "+m6", 160, 50, "gain -20", 30, N::White},
+          {"flite slt slow, telephone", kFlitePrefix + std::string("slt"), 140, 50, "sinc 300-3400 gain -3", 30,
+           N::White}};
 }
 
 namespace {
@@ -228,9 +252,8 @@ std::vector<std::int16_t> Speak(const std::string& text, const Condition& c, con
   char tmpl[] = "/tmp/quorvel-speak-XXXXXX";
   if (!mkdtemp(tmpl)) return {};
   std::string dir = tmpl, raw = dir + "/raw.wav", out = dir + "/out.wav";
-  std::string cmd = "espeak-ng -v " + Quote(c.voice) + " -s " + std::to_string(c.wpm) + " -p " +
-                    std::to_string(c.pitch) + " -w " + Quote(raw) + " " + Quote(text) +
-                    " >/dev/null 2>&1 && sox " + Quote(raw) + " -r 16000 -c 1 -b 16 " + Quote(out) +
+  std::string cmd = Synthesis(text, c, raw) + " >/dev/null 2>&1 && sox " + Quote(raw) +
+                    " -r 16000 -c 1 -b 16 " + Quote(out) +
                     " silence 1 0.02 0.5% reverse silence 1 0.02 0.5% reverse " + c.sox +
                     " >/dev/null 2>&1";
   if (std::system(cmd.c_str()) == 0) speech::LoadWav(out, samples, error);

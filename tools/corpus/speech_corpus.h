@@ -22,12 +22,17 @@ extern const std::vector<std::string> kOtherEnglish;
 // firstVoice on, and an UNDEFINE entry with voice undefinedVoice unless 0.
 std::string CatalogueOf(const std::vector<Phrase>& phrases, int firstVoice, int undefinedVoice);
 
+// The voice of Open JTalk (Japanese), and flite's voices by name after the
+// prefix ("flite:slt").
+inline const std::string kOpenJTalk = "open-jtalk";
+inline constexpr char kFlitePrefix[] = "flite:";
+
 // How a recording is made: which espeak-ng voice (with its variant) speaks,
 // how fast and how high, and what the room, the microphone or the line do to
 // it afterwards.
 struct Condition {
   std::string name;     // short, for the tables
-  std::string voice;    // espeak-ng voice, e.g. "ja+f2", "en-gb-x-rp+klatt"
+  std::string voice;    // espeak-ng voice, e.g. "ja+f2", "en-gb-x-rp+klatt"; kOpenJTalk; "flite:awb"
   int wpm = 160;        // speaking rate
   int pitch = 50;       // espeak-ng pitch, 0 to 99
   std::string sox;      // sox effects after the voice (tempo, pitch, reverb, band-pass, gain)
@@ -38,7 +43,9 @@ struct Condition {
 };
 
 // Conditions of one language ("ja" or "en") for tuning (development) or for
-// reporting only (test): the two share no voice and no perturbation setting.
+// reporting only (test): the two share no voice and no perturbation setting,
+// but for Open JTalk's one voice, which each part hears at another rate and
+// pitch, through another room or line.
 std::vector<Condition> Conditions(const std::string& language, bool development);
 
 // The text spoken under a condition, 16 kHz mono; cached by text and
