@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -71,16 +72,24 @@ BOOL CALLBACK Visit(HWND hwnd, LPARAM lParam) {
   return TRUE;
 }
 
-// The process's visible top-level window with this title, waited for.
-HWND WaitForWindow(DWORD pid, const std::wstring& title, DWORD timeoutMs = 20000) {
+// Whether what the program does on its own thread comes true in time.
+bool Eventually(const std::function<bool()>& done, DWORD timeoutMs = 20000) {
   const ULONGLONG until = GetTickCount64() + timeoutMs;
   do {
-    Search s{pid, title};
-    EnumWindows(&Visit, reinterpret_cast<LPARAM>(&s));
-    if (s.found) return s.found;
+    if (done()) return true;
     Sleep(50);
   } while (GetTickCount64() < until);
-  return nullptr;
+  return false;
+}
+
+// The process's visible top-level window with this title, waited for.
+HWND WaitForWindow(DWORD pid, const std::wstring& title, DWORD timeoutMs = 20000) {
+  Search s{pid, title};
+  Eventually([&] {
+    EnumWindows(&Visit, reinterpret_cast<LPARAM>(&s));
+    return s.found != nullptr;
+  }, timeoutMs);
+  return s.found;
 }
 
 BOOL CALLBACK CollectText(HWND hwnd, LPARAM lParam) {
@@ -149,7 +158,8 @@ TEST_F(WindowTest, TypedArithmeticAndEnterSendIt_EscClosesAndWritesTheKeys) {
   HWND main = StartedWindow(p);
   ASSERT_NE(main, nullptr);
   EXPECT_EQ(SendDlgItemMessageW(main, 1037, BM_GETCHECK, 0, 0), BST_UNCHECKED);  // recognition off
-  EXPECT_GT(SendDlgItemMessageW(main, 1000, LB_GETCOUNT, 0, 0), 0);                // the catalogue listed
+  // The start-up goes on after its message is answered, and lists the catalogue.
+  EXPECT_TRUE(Eventually([&] { return SendDlgItemMessageW(main, 1000, LB_GETCOUNT, 0, 0) > 0; }));
   wchar_t title[64] = {};
   GetWindowTextW(main, title, 64);
   EXPECT_EQ(std::wstring(title), Title());
