@@ -158,7 +158,8 @@ TEST_F(WindowTest, TypedArithmeticAndEnterSendIt_EscClosesAndWritesTheKeys) {
   HWND main = StartedWindow(p);
   ASSERT_NE(main, nullptr);
   EXPECT_EQ(SendDlgItemMessageW(main, 1037, BM_GETCHECK, 0, 0), BST_UNCHECKED);  // recognition off
-  // The start-up goes on after its message is answered, and lists the catalogue.
+  // The catalogue is listed: read until it is, as a busy machine once read
+  // the list still empty here.
   EXPECT_TRUE(Eventually([&] { return SendDlgItemMessageW(main, 1000, LB_GETCOUNT, 0, 0) > 0; }));
   wchar_t title[64] = {};
   GetWindowTextW(main, title, 64);
