@@ -4,16 +4,12 @@
 // microphones, lines, noise). Conditions come in two parts that share no
 // perturbation and no voice but Open JTalk's one: the development part, on
 // which the recogniser's settings are tuned, and the test part, which is
-// only reported. Each condition is
-// heard in a fresh process (decoder state carries over between files).
+// only reported. Each condition is heard in a fresh process (decoder state
+// carries over between files).
 // Prints per condition: in-grammar accuracy without and with UNDEFINE, other
 // speech rejected; then totals per part, decoding speed and the time from
 // the end of speech to the command file.
-//
-//   quorvel-speech-bench [--part dev|test] [--language ja|en] [--jobs N]
-//                        [--reject-ja X] [--reject-en X] [--weighed FILE] [--quick]
-//                        [--denoise DB] [--noise-path P] [--vad T]
-//                        [--decoder "-name value ..."] [--no-latency] [--help]
+// `quorvel-speech-bench --help` prints its options.
 #include <sys/wait.h>
 #include <unistd.h>
 
