@@ -326,12 +326,17 @@ int main(int argc, char** argv) {
     int index;
   };
   std::vector<Task> tasks;
+  std::vector<std::string> leftOut;
   for (const Language& lang : kLanguages)
     for (const char* part : {"dev", "test"}) {
       if ((!onlyLanguage.empty() && onlyLanguage != lang.code) || (!onlyPart.empty() && onlyPart != part)) continue;
       auto conditions = corpus::Conditions(lang.code, std::string(part) == "dev");
-      for (std::size_t i = 0; i < conditions.size(); ++i)
-        tasks.push_back({lang.code, part, conditions[i].name, static_cast<int>(i)});
+      for (std::size_t i = 0; i < conditions.size(); ++i) {
+        if (corpus::VoiceInstalled(conditions[i]))
+          tasks.push_back({lang.code, part, conditions[i].name, static_cast<int>(i)});
+        else
+          leftOut.push_back(std::string(lang.code) + " " + part + " " + conditions[i].name);
+      }
     }
   std::vector<Figures> results(tasks.size());
   std::vector<bool> ok(tasks.size(), false);
@@ -381,6 +386,7 @@ int main(int argc, char** argv) {
     Add(total, results[k]);
   }
   flush();
+  for (const auto& name : leftOut) std::printf("left out, its voice is not installed: %s\n", name.c_str());
   std::printf("plain: in-grammar right without UNDEFINE; UNDEF: in-grammar right with UNDEFINE; reject: other "
               "speech rejected with UNDEFINE; split: files heard as more than one recognition; speed: decoding "
               "with rejection against real time, one core\n");

@@ -101,6 +101,18 @@ bool ToolsAvailable() {
 }
 
 namespace {
+// Debian's voice, or another one QUORVEL_OPEN_JTALK_VOICE names.
+std::string OpenJTalkVoice() {
+  const char* other = std::getenv("QUORVEL_OPEN_JTALK_VOICE");
+  return other && *other ? other : "/usr/share/hts-voice/nitech-jp-atr503-m001/nitech_jp_atr503_m001.htsvoice";
+}
+}  // namespace
+
+bool VoiceInstalled(const Condition& condition) {
+  return condition.voice != kOpenJTalk || std::ifstream(OpenJTalkVoice()).good();
+}
+
+namespace {
 std::string Quote(const std::string& s) {
   std::string out = "'";
   for (char c : s) out += c == '\'' ? std::string("'\\''") : std::string(1, c);
@@ -115,7 +127,7 @@ std::string Synthesis(const std::string& text, const Condition& c, const std::st
   const double rate = c.wpm / 160.0;
   if (c.voice == kOpenJTalk)
     return "printf %s " + Quote(text) + " | open_jtalk -x /var/lib/mecab/dic/open-jtalk/naist-jdic -m " +
-           "/usr/share/hts-voice/nitech-jp-atr503-m001/nitech_jp_atr503_m001.htsvoice -r " +
+           Quote(OpenJTalkVoice()) + " -r " +
            std::to_string(rate) + " -fm " + std::to_string((c.pitch - 50) / 5.0) + " -ow " + Quote(raw);
   if (c.voice.rfind(kFlitePrefix, 0) == 0)
     return "flite -voice " + Quote(c.voice.substr(std::strlen(kFlitePrefix))) +
@@ -242,7 +254,7 @@ void AddNoise(const Condition& c, std::vector<std::int16_t>& samples, unsigned s
 
 std::vector<std::int16_t> Speak(const std::string& text, const Condition& c, const std::string& cacheDir) {
   std::string key = text + "|" + std::to_string(c.leadSeconds) + "|" + std::to_string(c.trailSeconds) + "|" +
-                    c.voice + "|" + std::to_string(c.wpm) + "|" + std::to_string(c.pitch) + "|" + c.sox + "|" + std::to_string(c.noiseSnrDb) + "|" + std::to_string(static_cast<int>(c.noise));
+                    c.voice + (c.voice == kOpenJTalk ? OpenJTalkVoice() : "") + "|" + std::to_string(c.wpm) + "|" + std::to_string(c.pitch) + "|" + c.sox + "|" + std::to_string(c.noiseSnrDb) + "|" + std::to_string(static_cast<int>(c.noise));
   const std::string cached =
       cacheDir.empty() ? "" : cacheDir + "/" + std::to_string(std::hash<std::string>{}(key)) + ".wav";
   std::vector<std::int16_t> samples;

@@ -65,7 +65,11 @@ std::vector<std::int16_t> Speak(const std::string& text, const std::string& voic
 
 bool WriteWav(const std::string& path, const std::vector<std::int16_t>& samples);
 
-// Whether espeak-ng and sox can be run.
+// Whether espeak-ng, Open JTalk, flite and sox can be run.
 bool ToolsAvailable();
+
+// Whether the condition's voice is installed: Open JTalk's voice comes in a
+// package not every archive carries.
+bool VoiceInstalled(const Condition& condition);
 
 }  // namespace quorvel::corpus
