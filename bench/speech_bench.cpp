@@ -44,6 +44,8 @@ struct Settings {
   int denoise = speech::SphinxOptions{}.noiseSuppressDb;
   double noisePath = speech::SphinxOptions{}.noisePath;
   double vad = speech::SphinxOptions{}.vadThreshold;
+  double warp = speech::SphinxOptions{}.frequencyWarp;
+  double shorterWarp = speech::SphinxOptions{}.shorterVoiceWarp;
   std::vector<std::string> decoderArgs;  // passed on to every decoder
   std::string weighedFile;  // where children append every weighed utterance
   std::string cache = "/tmp/quorvel-corpus-cache";
@@ -80,6 +82,8 @@ Run Hear(const std::string& catalogue, const std::vector<Utterance>& utterances,
   options.noiseSuppressDb = gSettings.denoise;
   options.noisePath = gSettings.noisePath;
   options.vadThreshold = gSettings.vad;
+  options.frequencyWarp = gSettings.warp;
+  options.shorterVoiceWarp = gSettings.shorterWarp;
   options.trace = std::getenv("QUORVEL_SPEECH_TRACE") != nullptr;
   for (const auto& u : utterances) options.audioFiles.push_back(u.audio);
   options.audioOptions.realTime = realTime;
@@ -286,6 +290,8 @@ int main(int argc, char** argv) {
     else if (a == "--denoise") gSettings.denoise = std::atoi(next().c_str());
     else if (a == "--noise-path") gSettings.noisePath = std::atof(next().c_str());
     else if (a == "--vad") gSettings.vad = std::atof(next().c_str());
+    else if (a == "--warp") gSettings.warp = std::atof(next().c_str());
+    else if (a == "--shorter-warp") gSettings.shorterWarp = std::atof(next().c_str());
     else if (a == "--decoder") {
       std::istringstream words(next());
       for (std::string w; words >> w;) gSettings.decoderArgs.push_back(w);
@@ -301,6 +307,7 @@ int main(int argc, char** argv) {
                    "usage: quorvel-speech-bench [--part dev|test] [--language ja|en] [--jobs N]\n"
                    "         [--reject-ja X] [--reject-en X] [--weighed FILE] [--quick]\n"
                    "         [--denoise DB] [--noise-path P] [--vad T]\n"
+                   "         [--warp W] [--shorter-warp W]\n"
                    "         [--decoder \"-name value ...\"] [--no-latency]\n");
       return a == "--help" ? 0 : 2;
     }
@@ -348,6 +355,7 @@ int main(int argc, char** argv) {
       cmd << "'" << self << "' --child " << tasks[k].lang << " " << tasks[k].part << " " << tasks[k].index
           << " --reject-ja " << gSettings.rejectJa << " --reject-en " << gSettings.rejectEn
           << " --denoise " << gSettings.denoise << " --noise-path " << gSettings.noisePath << " --vad " << gSettings.vad
+          << " --warp " << gSettings.warp << " --shorter-warp " << gSettings.shorterWarp
           << (gSettings.quick ? " --quick" : "")
           << (gSettings.weighedFile.empty() ? "" : " --weighed '" + gSettings.weighedFile + "'");
       if (!gSettings.decoderArgs.empty()) {

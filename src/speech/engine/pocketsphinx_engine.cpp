@@ -15,6 +15,7 @@
 
 #include <pocketsphinx.h>
 #include <speex/speex_preprocess.h>
+#include <speex/speex_resampler.h>
 #include <sphinxbase/cmn.h>
 #include <sphinxbase/err.h>
 #include <sphinxbase/feat.h>
@@ -38,9 +39,10 @@ double ThreadSeconds() {
   return static_cast<double>(ts.tv_sec) + static_cast<double>(ts.tv_nsec) * 1e-9;
 }
 
-// What a decoder is for: the catalogue grammar, the free model of other
-// speech it is weighed against, or dictation.
-enum class DecoderKind { Grammar, Free, Dictation };
+// What a decoder is for: the catalogue grammar (also as a shorter voice
+// hears it), the free model of other speech it is weighed against, or
+// dictation.
+enum class DecoderKind { Grammar, Free, Dictation, ShorterGrammar };
 
 const char kFreeEnglish[] = "free-english";
 const char kFreeJapanese[] = "free-japanese";
@@ -152,8 +154,12 @@ class Decoder {
     // their acoustic scores are normalised alike and can be compared.
     if (kind != DecoderKind::Dictation) args.insert(args.end(), {"-compallsen", "yes"});
     if (kind == DecoderKind::Dictation) args.insert(args.end(), {"-lm", lm.c_str()});
+    // The library keeps one warp for the whole process: every decoder has it.
+    const std::string warp = std::to_string(o.frequencyWarp);
+    if (o.frequencyWarp != 1.0) args.insert(args.end(), {"-warp_type", "inverse_linear", "-warp_params", warp.c_str()});
+    const bool grammar = kind == DecoderKind::Grammar || kind == DecoderKind::ShorterGrammar;
     const std::string pip = std::to_string(o.grammarPhoneWeight), topn = std::to_string(o.grammarGaussians);
-    if (kind == DecoderKind::Grammar) {
+    if (grammar) {
       // A catalogue's search is small, so it can afford wider beams than
       // the model's defaults: fewer right phrases pruned in noise.
       args.insert(args.end(), {"-pip", pip.c_str(), "-topn", topn.c_str(), "-beam", "1e-60", "-pbeam", "1e-60",
@@ -173,10 +179,22 @@ class Decoder {
     if (!ps) return nullptr;
     auto d = std::unique_ptr<Decoder>(new Decoder);
     d->ps = ps;
+    if (kind == DecoderKind::ShorterGrammar && o.shorterVoiceWarp > 1.0) {
+      // Played slower by the warp, the sound's frequencies all come down by
+      // it: a shorter voice, heard as a longer one. Its frames grow alike,
+      // so a score per frame still compares.
+      int err = 0;
+      d->stretch_ = speex_resampler_init(1, kSampleRate, static_cast<spx_uint32_t>(kSampleRate * o.shorterVoiceWarp),
+                                         SPEEX_RESAMPLER_QUALITY_DEFAULT, &err);
+      if (!d->stretch_) return nullptr;
+    }
     if (kind == DecoderKind::Free && !d->SetFreeModels(o)) return nullptr;
     return d;
   }
-  ~Decoder() { ps_free(ps); }
+  ~Decoder() {
+    ps_free(ps);
+    if (stretch_) speex_resampler_destroy(stretch_);
+  }
 
   struct Hypothesis {
     std::string text;
@@ -189,6 +207,7 @@ class Decoder {
   bool Start() {
     if (!open) {
       open = ps_start_utt(ps) == 0;
+      if (stretch_) speex_resampler_reset_mem(stretch_);
       marks_.clear();
       marksBroken_ = false;
       startFrame_ = static_cast<int>(fed_ / kFrameSamples);
@@ -238,6 +257,13 @@ class Decoder {
     // its own generator: the library's is one for the whole process, which
     // the decoders (on their threads) would share, and the same sound would
     // not be heard the same way twice.
+    if (stretch_) {
+      stretched_.resize(n * 2 + 64);
+      auto inLen = static_cast<spx_uint32_t>(n), outLen = static_cast<spx_uint32_t>(stretched_.size());
+      speex_resampler_process_int(stretch_, 0, s, &inLen, stretched_.data(), &outLen);
+      s = stretched_.data();
+      n = outLen;
+    }
     dithered_.assign(s, s + n);
     for (auto& v : dithered_)
       if (v < 32767 && dither_() % 4 == 0) ++v;
@@ -337,6 +363,8 @@ class Decoder {
   long fed_ = 0;  // samples the decoder has heard since it was made
   std::minstd_rand dither_{1};
   std::vector<std::int16_t> dithered_;
+  SpeexResamplerState* stretch_ = nullptr;  // a shorter voice's decoder: its sound played slower
+  std::vector<std::int16_t> stretched_;
   int startFrame_ = 0;
   static_assert(std::is_floating_point_v<mfcc_t>, "the cepstral sums are read as floats");
   static constexpr int kSettledFrames = 150, kFewestFrames = 20, kAroundFrames = 25;
@@ -351,7 +379,7 @@ class Decoder {
 // not load the models again.
 struct DecoderPool {
   std::mutex mutex;
-  std::vector<std::unique_ptr<Decoder>> idle[3];
+  std::vector<std::unique_ptr<Decoder>> idle[4];
   std::unique_ptr<Decoder> Take(const SphinxOptions& o, DecoderKind kind) {
     {
       std::lock_guard lock(mutex);
@@ -447,6 +475,7 @@ class SphinxRecognizer {
     shared_->pool.Give(std::move(grammarDecoder_), DecoderKind::Grammar);
     shared_->pool.Give(std::move(freeDecoder_), DecoderKind::Free);
     shared_->pool.Give(std::move(dictationDecoder_), DecoderKind::Dictation);
+    shared_->pool.Give(std::move(shorterDecoder_), DecoderKind::ShorterGrammar);
   }
 
   HResult SetInput(std::shared_ptr<AudioInput> input) {
@@ -484,17 +513,20 @@ class SphinxRecognizer {
         prefix));
     std::lock_guard lock(mutex_);
     AbortUtterance();
-    ps_decoder_t* ps = grammarDecoder_->ps;
-    for (const auto& t : graph->tokens)
-      for (std::size_t v = 0; v < t.pronunciations.size(); ++v) {
-        std::string name = v == 0 ? t.name : t.name + "(" + std::to_string(v + 1) + ")";
-        ps_add_word(ps, name.c_str(), t.pronunciations[v].c_str(), FALSE);
-      }
+    if (!shorterDecoder_ && shared_->options.shorterVoiceWarp != 1.0)
+      shorterDecoder_ = shared_->pool.Take(shared_->options, DecoderKind::ShorterGrammar);
     grammarReady_ = false;
-    if (!graph->empty) {
-      if (!SetGraphSearch(ps, kCatalogueSearch, WithNoise(*graph, ps))) return kFail;
-      grammarReady_ = true;
+    for (Decoder* decoder : {grammarDecoder_.get(), shorterDecoder_.get()}) {
+      if (!decoder) continue;
+      ps_decoder_t* ps = decoder->ps;
+      for (const auto& t : graph->tokens)
+        for (std::size_t v = 0; v < t.pronunciations.size(); ++v) {
+          std::string name = v == 0 ? t.name : t.name + "(" + std::to_string(v + 1) + ")";
+          ps_add_word(ps, name.c_str(), t.pronunciations[v].c_str(), FALSE);
+        }
+      if (!graph->empty && !SetGraphSearch(ps, kCatalogueSearch, WithNoise(*graph, ps))) return kFail;
     }
+    grammarReady_ = !graph->empty;
     grammar_ = compiled;
     graph_ = graph;
     japanese_ = IsJapanese(*compiled);
@@ -555,6 +587,7 @@ class SphinxRecognizer {
 
   void AbortUtterance() {
     grammarDecoder_->Abort();
+    if (shorterDecoder_) shorterDecoder_->Abort();
     if (freeDecoder_) freeDecoder_->Abort();
     if (dictationDecoder_) dictationDecoder_->Abort();
     utterance_.clear();
@@ -600,9 +633,11 @@ class SphinxRecognizer {
     // last moments to begin the next one.
     if (utterance_.empty()) utterance_ = carried_;
     KeepUtteranceAudio(s, n);
+    Decoder* shorter = g ? shorterDecoder_.get() : nullptr;
     if (g && !grammarDecoder_->open) ps_set_search(grammarDecoder_->ps, kCatalogueSearch);
+    if (shorter && !shorter->open) ps_set_search(shorter->ps, kCatalogueSearch);
     if (f && !freeDecoder_->open) ps_set_search(freeDecoder_->ps, japanese_ ? kFreeJapanese : kFreeEnglish);
-    for (Decoder* dec : {g ? grammarDecoder_.get() : nullptr, f ? freeDecoder_.get() : nullptr,
+    for (Decoder* dec : {g ? grammarDecoder_.get() : nullptr, shorter, f ? freeDecoder_.get() : nullptr,
                          d ? dictationDecoder_.get() : nullptr}) {
       if (!dec) continue;
       const bool starting = !dec->open;
@@ -659,6 +694,7 @@ class SphinxRecognizer {
   // when it came to nothing.
   bool FinishUtterance() {
     bool g = UsesGrammar() && grammarDecoder_->open;
+    bool s = g && shorterDecoder_ && shorterDecoder_->open;
     bool f = Rejecting() && freeDecoder_->open;
     bool d = UsesDictation() && dictationDecoder_->open;
     bool heard = speechSeen_;
@@ -669,35 +705,46 @@ class SphinxRecognizer {
     std::vector<std::int16_t> audio;
     audio.swap(utterance_);
     Decoder::Hypothesis hg = g ? grammarDecoder_->End() : Decoder::Hypothesis{};
+    Decoder::Hypothesis hs = s ? shorterDecoder_->End() : Decoder::Hypothesis{};
     Decoder::Hypothesis hf = f ? freeDecoder_->End() : Decoder::Hypothesis{};
     Decoder::Hypothesis hd = d ? dictationDecoder_->End() : Decoder::Hypothesis{};
     if (!heard) return false;
     // Heard while a decoder's mean of the microphone's sound was hardly the
     // microphone's yet: heard again, with the mean the utterance has brought.
-    // The two decoders hear it side by side, so the first words' answer
-    // waits for one more pass, not two.
-    auto again = [&](bool use, Decoder& decoder, const Decoder::Hypothesis& h) {
-      return use && !decoder.ChannelSettled() && decoder.SettleChannel(h);
+    // The decoders hear it side by side, so the first words' answer waits
+    // for one more pass, not several.
+    auto again = [&](Decoder* decoder, const Decoder::Hypothesis& h) {
+      return decoder && !decoder->ChannelSettled() && decoder->SettleChannel(h);
     };
-    double freeSeconds = 0;
-    std::thread freeAgain;
-    if (again(f, *freeDecoder_, hf))
-      freeAgain = std::thread([&] {
+    std::vector<std::thread> beside;
+    std::vector<double> besideSeconds(2, 0.0);
+    auto hearBeside = [&](Decoder* decoder, Decoder::Hypothesis& h, double& seconds) {
+      beside.emplace_back([&, decoder] {
         const double t0 = ThreadSeconds();
-        hf = HearAgain(*freeDecoder_, audio);
-        freeSeconds = ThreadSeconds() - t0;
+        h = HearAgain(*decoder, audio);
+        seconds = ThreadSeconds() - t0;
       });
-    if (again(g, *grammarDecoder_, hg)) hg = HearAgain(*grammarDecoder_, audio);
-    if (freeAgain.joinable()) {
-      freeAgain.join();
+    };
+    if (again(f ? freeDecoder_.get() : nullptr, hf)) hearBeside(freeDecoder_.get(), hf, besideSeconds[0]);
+    if (again(s ? shorterDecoder_.get() : nullptr, hs)) hearBeside(shorterDecoder_.get(), hs, besideSeconds[1]);
+    if (again(g ? grammarDecoder_.get() : nullptr, hg)) hg = HearAgain(*grammarDecoder_, audio);
+    for (auto& t : beside) t.join();
+    if (!beside.empty()) {
       std::lock_guard lock(shared_->mutex);
-      shared_->stats.decodeSeconds += freeSeconds;
+      shared_->stats.decodeSeconds += besideSeconds[0] + besideSeconds[1];
     }
     std::string text;
-    const std::string shown = g ? DisplayOf(hg.text, *grammar_, prefix_) : "";
+    // The reading of the voice the session has scored better so far; this
+    // utterance's scores count for the next, when both heard a phrase in it
+    // (noise alone says nothing of the voice).
+    const Decoder::Hypothesis& chosen = s && shorterLead_ > 0 ? hs : hg;
+    if (s && hg.frames > 0 && hs.frames > 0 && !DisplayOf(hg.text, *grammar_, prefix_).empty() &&
+        !DisplayOf(hs.text, *grammar_, prefix_).empty())
+      shorterLead_ += hs.acoustic / hs.frames - hg.acoustic / hg.frames;
+    const std::string shown = g ? DisplayOf(chosen.text, *grammar_, prefix_) : "";
     // Noise alone: nothing was said.
-    if (g && shown.empty() && hg.text.find(kNoiseWord) != std::string::npos) {
-      if (shared_->options.trace) std::fprintf(stderr, "utterance: noise alone over %d frames\n", hg.frames);
+    if (g && shown.empty() && chosen.text.find(kNoiseWord) != std::string::npos) {
+      if (shared_->options.trace) std::fprintf(stderr, "utterance: noise alone over %d frames\n", chosen.frames);
       return false;
     }
     if (f) {
@@ -710,8 +757,9 @@ class SphinxRecognizer {
       if (outOfGrammar) hd = Dictate(audio);
       text = outOfGrammar ? hd.text : shown;
       if (shared_->options.trace)
-        std::fprintf(stderr, "utterance: grammar \"%s\" free \"%s\" margin %.1f over %d frames, dictation \"%s\"\n",
-                     shown.c_str(), hf.text.c_str(), margin, hg.frames, hd.text.c_str());
+        std::fprintf(stderr, "utterance: grammar \"%s\" free \"%s\" margin %.1f over %d frames, dictation \"%s\", "
+                             "shorter voice ahead by %.1f\n",
+                     shown.c_str(), hf.text.c_str(), margin, hg.frames, hd.text.c_str(), shorterLead_);
       std::lock_guard lock(shared_->mutex);
       shared_->stats.weighed.push_back(
           {shared_->stats.audioSamples, shown, hg.acoustic - hf.acoustic, hg.frames, hf.wordFrames, hg.wordFrames,
@@ -786,7 +834,10 @@ class SphinxRecognizer {
   std::condition_variable wake_;
   std::thread worker_;
   std::shared_ptr<AudioInput> input_;
-  std::unique_ptr<Decoder> grammarDecoder_, freeDecoder_, dictationDecoder_;
+  std::unique_ptr<Decoder> grammarDecoder_, freeDecoder_, dictationDecoder_, shorterDecoder_;
+  // How much better per frame the shorter voice's grammar has scored than
+  // the plain one over the session's utterances: above 0, its readings count.
+  double shorterLead_ = 0;
   std::unique_ptr<Denoiser> denoiser_ =
       shared_->options.noiseSuppressDb < 0 ? std::make_unique<Denoiser>(shared_->options.noiseSuppressDb) : nullptr;
   std::shared_ptr<const CompiledGrammar> grammar_;
@@ -878,6 +929,8 @@ void PocketSphinxEngine::Preload() {
     shared->GetLexicon();
     for (DecoderKind kind : {DecoderKind::Grammar, DecoderKind::Free, DecoderKind::Dictation})
       shared->pool.Give(Decoder::Create(shared->options, kind), kind);
+    if (shared->options.shorterVoiceWarp != 1.0)
+      shared->pool.Give(Decoder::Create(shared->options, DecoderKind::ShorterGrammar), DecoderKind::ShorterGrammar);
     std::lock_guard lock(shared->mutex);
     shared->loading = false;
     // Under the lock, so a cancel that returns has no call still running.

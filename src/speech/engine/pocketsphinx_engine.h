@@ -58,6 +58,17 @@ struct SphinxOptions {
   // entered with this probability (0: none, at most 0.9): a sound that is no speech
   // (a fan starting, a door) ends there and makes no command.
   double noisePath = 0.1;
+  // How the frequency axis is scaled before the model hears it (1: as it
+  // is; above 1: pressed down, as for a shorter voice than the model's).
+  double frequencyWarp = 1.0;
+  // A second grammar decoder hears every utterance played this much slower
+  // (1: none), so that all its frequencies come down alike: a woman's or a
+  // child's voice is shorter than most of the model's speakers, and scores
+  // better so. The reading comes from the one of the two that has scored
+  // better per frame over the session's utterances so far, so the speaker's
+  // voice decides, not one utterance's chance; rejection weighs the first
+  // one's score, as before.
+  double shorterVoiceWarp = 1.25;
   // Further options of the grammar's decoder as name, value pairs (for
   // measurements).
   std::vector<std::string> decoderArgs;
