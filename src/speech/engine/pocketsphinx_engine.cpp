@@ -179,7 +179,7 @@ class Decoder {
     if (!ps) return nullptr;
     auto d = std::unique_ptr<Decoder>(new Decoder);
     d->ps = ps;
-    if (kind == DecoderKind::ShorterGrammar && o.shorterVoiceWarp > 1.0) {
+    if (kind == DecoderKind::ShorterGrammar) {
       // Played slower by the warp, the sound's frequencies all come down by
       // it: a shorter voice, heard as a longer one. Its frames grow alike,
       // so a score per frame still compares.
@@ -187,6 +187,7 @@ class Decoder {
       d->stretch_ = speex_resampler_init(1, kSampleRate, static_cast<spx_uint32_t>(kSampleRate * o.shorterVoiceWarp),
                                          SPEEX_RESAMPLER_QUALITY_DEFAULT, &err);
       if (!d->stretch_) return nullptr;
+      d->stretchBy_ = o.shorterVoiceWarp;
     }
     if (kind == DecoderKind::Free && !d->SetFreeModels(o)) return nullptr;
     return d;
@@ -252,18 +253,18 @@ class Decoder {
   }
   void Process(const std::int16_t* s, std::size_t n) {
     if (!open) return;
-    // A least step of noise on a quarter of the samples, so that digital
-    // quiet has a level the features can take the log of. Each decoder has
-    // its own generator: the library's is one for the whole process, which
-    // the decoders (on their threads) would share, and the same sound would
-    // not be heard the same way twice.
     if (stretch_) {
-      stretched_.resize(n * 2 + 64);
+      stretched_.resize(static_cast<std::size_t>(static_cast<double>(n) * stretchBy_) + 64);
       auto inLen = static_cast<spx_uint32_t>(n), outLen = static_cast<spx_uint32_t>(stretched_.size());
       speex_resampler_process_int(stretch_, 0, s, &inLen, stretched_.data(), &outLen);
       s = stretched_.data();
       n = outLen;
     }
+    // A least step of noise on a quarter of the samples, so that digital
+    // quiet has a level the features can take the log of. Each decoder has
+    // its own generator: the library's is one for the whole process, which
+    // the decoders (on their threads) would share, and the same sound would
+    // not be heard the same way twice.
     dithered_.assign(s, s + n);
     for (auto& v : dithered_)
       if (v < 32767 && dither_() % 4 == 0) ++v;
@@ -364,6 +365,7 @@ class Decoder {
   std::minstd_rand dither_{1};
   std::vector<std::int16_t> dithered_;
   SpeexResamplerState* stretch_ = nullptr;  // a shorter voice's decoder: its sound played slower
+  double stretchBy_ = 1.0;
   std::vector<std::int16_t> stretched_;
   int startFrame_ = 0;
   static_assert(std::is_floating_point_v<mfcc_t>, "the cepstral sums are read as floats");
@@ -513,7 +515,7 @@ class SphinxRecognizer {
         prefix));
     std::lock_guard lock(mutex_);
     AbortUtterance();
-    if (!shorterDecoder_ && shared_->options.shorterVoiceWarp != 1.0)
+    if (!shorterDecoder_ && shared_->options.shorterVoiceWarp > 1.0)
       shorterDecoder_ = shared_->pool.Take(shared_->options, DecoderKind::ShorterGrammar);
     grammarReady_ = false;
     for (Decoder* decoder : {grammarDecoder_.get(), shorterDecoder_.get()}) {
@@ -929,7 +931,7 @@ void PocketSphinxEngine::Preload() {
     shared->GetLexicon();
     for (DecoderKind kind : {DecoderKind::Grammar, DecoderKind::Free, DecoderKind::Dictation})
       shared->pool.Give(Decoder::Create(shared->options, kind), kind);
-    if (shared->options.shorterVoiceWarp != 1.0)
+    if (shared->options.shorterVoiceWarp > 1.0)
       shared->pool.Give(Decoder::Create(shared->options, DecoderKind::ShorterGrammar), DecoderKind::ShorterGrammar);
     std::lock_guard lock(shared->mutex);
     shared->loading = false;

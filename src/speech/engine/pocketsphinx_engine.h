@@ -62,12 +62,12 @@ struct SphinxOptions {
   // is; above 1: pressed down, as for a shorter voice than the model's).
   double frequencyWarp = 1.0;
   // A second grammar decoder hears every utterance played this much slower
-  // (1: none), so that all its frequencies come down alike: a woman's or a
-  // child's voice is shorter than most of the model's speakers, and scores
-  // better so. The reading comes from the one of the two that has scored
-  // better per frame over the session's utterances so far, so the speaker's
-  // voice decides, not one utterance's chance; rejection weighs the first
-  // one's score, as before.
+  // (1 or less: no such decoder), so that all its frequencies come down
+  // alike: a woman's or a child's voice is shorter than most of the model's
+  // speakers, and scores better so. The reading comes from the one of the
+  // two that has scored better per frame over the session's phrases so far,
+  // so the speaker's voice decides, not one utterance's chance; rejection
+  // weighs the first one's score, as before.
   double shorterVoiceWarp = 1.25;
   // Further options of the grammar's decoder as name, value pairs (for
   // measurements).
