@@ -21,14 +21,11 @@ packages=(
 # Wanted where the archive has them: Open JTalk's voice is not in every
 # mirror's components; the speech bench leaves out its conditions without it.
 optional=(hts-voice-nitech-jp-atr503-m001)
+installed() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q "install ok installed"; }
 missing=()
-for p in "${packages[@]}"; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
-done
+for p in "${packages[@]}"; do installed "$p" || missing+=("$p"); done
 optional_missing=()
-for p in "${optional[@]}"; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || optional_missing+=("$p")
-done
+for p in "${optional[@]}"; do installed "$p" || optional_missing+=("$p"); done
 [ ${#missing[@]} -eq 0 ] && [ ${#optional_missing[@]} -eq 0 ] && exit 0
 sudo_cmd=()
 [ "$(id -u)" -ne 0 ] && sudo_cmd=(sudo)

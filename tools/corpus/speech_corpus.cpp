@@ -106,13 +106,6 @@ std::string OpenJTalkVoice() {
   const char* other = std::getenv("QUORVEL_OPEN_JTALK_VOICE");
   return other && *other ? other : "/usr/share/hts-voice/nitech-jp-atr503-m001/nitech_jp_atr503_m001.htsvoice";
 }
-}  // namespace
-
-bool VoiceInstalled(const Condition& condition) {
-  return condition.voice != kOpenJTalk || std::ifstream(OpenJTalkVoice()).good();
-}
-
-namespace {
 std::string Quote(const std::string& s) {
   std::string out = "'";
   for (char c : s) out += c == '\'' ? std::string("'\\''") : std::string(1, c);
@@ -136,6 +129,10 @@ std::string Synthesis(const std::string& text, const Condition& c, const std::st
          " -w " + Quote(raw) + " " + Quote(text);
 }
 }  // namespace
+
+bool VoiceInstalled(const Condition& condition) {
+  return condition.voice != kOpenJTalk || std::ifstream(OpenJTalkVoice()).good();
+}
 
 std::vector<std::int16_t> Speak(const std::string& text, const std::string& voice, int wpm,
                                 double noiseDb) {

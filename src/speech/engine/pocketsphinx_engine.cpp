@@ -719,7 +719,7 @@ class SphinxRecognizer {
       return decoder && !decoder->ChannelSettled() && decoder->SettleChannel(h);
     };
     std::vector<std::thread> beside;
-    std::vector<double> besideSeconds(2, 0.0);
+    double besideSeconds[2] = {0, 0};
     auto hearBeside = [&](Decoder* decoder, Decoder::Hypothesis& h, double& seconds) {
       beside.emplace_back([&, decoder] {
         const double t0 = ThreadSeconds();
@@ -739,11 +739,13 @@ class SphinxRecognizer {
     // The reading of the voice the session has scored better so far; this
     // utterance's scores count for the next, when both heard a phrase in it
     // (noise alone says nothing of the voice).
-    const Decoder::Hypothesis& chosen = s && shorterLead_ > 0 ? hs : hg;
-    if (s && hg.frames > 0 && hs.frames > 0 && !DisplayOf(hg.text, *grammar_, prefix_).empty() &&
-        !DisplayOf(hs.text, *grammar_, prefix_).empty())
+    const std::string plainShown = g ? DisplayOf(hg.text, *grammar_, prefix_) : "";
+    const std::string shorterShown = s ? DisplayOf(hs.text, *grammar_, prefix_) : "";
+    const bool shorterChosen = s && shorterLead_ > 0;
+    const Decoder::Hypothesis& chosen = shorterChosen ? hs : hg;
+    const std::string& shown = shorterChosen ? shorterShown : plainShown;
+    if (hg.frames > 0 && hs.frames > 0 && !plainShown.empty() && !shorterShown.empty())
       shorterLead_ += hs.acoustic / hs.frames - hg.acoustic / hg.frames;
-    const std::string shown = g ? DisplayOf(chosen.text, *grammar_, prefix_) : "";
     // Noise alone: nothing was said.
     if (g && shown.empty() && chosen.text.find(kNoiseWord) != std::string::npos) {
       if (shared_->options.trace) std::fprintf(stderr, "utterance: noise alone over %d frames\n", chosen.frames);
