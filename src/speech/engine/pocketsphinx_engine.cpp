@@ -179,15 +179,17 @@ class Decoder {
     if (!ps) return nullptr;
     auto d = std::unique_ptr<Decoder>(new Decoder);
     d->ps = ps;
-    if (kind == DecoderKind::ShorterGrammar) {
+    if (kind == DecoderKind::ShorterGrammar || (kind == DecoderKind::Free && o.shorterVoiceWarp > 1.0)) {
       // Played slower by the warp, the sound's frequencies all come down by
       // it: a shorter voice, heard as a longer one. Its frames grow alike,
-      // so a score per frame still compares.
+      // so a score per frame still compares. The free model hears it so
+      // while the session takes the shorter voice's readings.
       int err = 0;
       d->stretch_ = speex_resampler_init(1, kSampleRate, static_cast<spx_uint32_t>(kSampleRate * o.shorterVoiceWarp),
                                          SPEEX_RESAMPLER_QUALITY_DEFAULT, &err);
       if (!d->stretch_) return nullptr;
       d->stretchBy_ = o.shorterVoiceWarp;
+      d->slowed_ = kind == DecoderKind::ShorterGrammar;
     }
     if (kind == DecoderKind::Free && !d->SetFreeModels(o)) return nullptr;
     return d;
@@ -205,6 +207,11 @@ class Decoder {
     double acoustic = 0;  // acoustic log-likelihood of the best path (decoder units)
   };
 
+  // Whether the next utterance is heard played slower (a decoder that can).
+  void SlowDown(bool on) {
+    if (!open && stretch_) slowed_ = on;
+  }
+  bool Slowed() const { return slowed_; }
   bool Start() {
     if (!open) {
       open = ps_start_utt(ps) == 0;
@@ -253,7 +260,7 @@ class Decoder {
   }
   void Process(const std::int16_t* s, std::size_t n) {
     if (!open) return;
-    if (stretch_) {
+    if (slowed_) {
       stretched_.resize(static_cast<std::size_t>(static_cast<double>(n) * stretchBy_) + 64);
       auto inLen = static_cast<spx_uint32_t>(n), outLen = static_cast<spx_uint32_t>(stretched_.size());
       speex_resampler_process_int(stretch_, 0, s, &inLen, stretched_.data(), &outLen);
@@ -366,6 +373,7 @@ class Decoder {
   std::vector<std::int16_t> dithered_;
   SpeexResamplerState* stretch_ = nullptr;  // a shorter voice's decoder: its sound played slower
   double stretchBy_ = 1.0;
+  bool slowed_ = false;
   std::vector<std::int16_t> stretched_;
   int startFrame_ = 0;
   static_assert(std::is_floating_point_v<mfcc_t>, "the cepstral sums are read as floats");
@@ -586,6 +594,8 @@ class SphinxRecognizer {
   Decoder* Primary() const { return UsesGrammar() ? grammarDecoder_.get() : dictationDecoder_.get(); }
 
   bool Rejecting() const { return UsesGrammar() && UsesDictation() && freeDecoder_; }
+  // Whether the session takes the shorter voice's readings.
+  bool ShorterChosen() const { return UsesGrammar() && shorterDecoder_ && shorterLead_ > 0; }
 
   void AbortUtterance() {
     grammarDecoder_->Abort();
@@ -638,7 +648,11 @@ class SphinxRecognizer {
     Decoder* shorter = g ? shorterDecoder_.get() : nullptr;
     if (g && !grammarDecoder_->open) ps_set_search(grammarDecoder_->ps, kCatalogueSearch);
     if (shorter && !shorter->open) ps_set_search(shorter->ps, kCatalogueSearch);
-    if (f && !freeDecoder_->open) ps_set_search(freeDecoder_->ps, japanese_ ? kFreeJapanese : kFreeEnglish);
+    if (f && !freeDecoder_->open) {
+      ps_set_search(freeDecoder_->ps, japanese_ ? kFreeJapanese : kFreeEnglish);
+      // The grammar's score it is weighed against is the chosen voice's.
+      freeDecoder_->SlowDown(ShorterChosen());
+    }
     for (Decoder* dec : {g ? grammarDecoder_.get() : nullptr, shorter, f ? freeDecoder_.get() : nullptr,
                          d ? dictationDecoder_.get() : nullptr}) {
       if (!dec) continue;
@@ -741,7 +755,7 @@ class SphinxRecognizer {
     // (noise alone says nothing of the voice).
     const std::string plainShown = g ? DisplayOf(hg.text, *grammar_, prefix_) : "";
     const std::string shorterShown = s ? DisplayOf(hs.text, *grammar_, prefix_) : "";
-    const bool shorterChosen = s && shorterLead_ > 0;
+    const bool shorterChosen = s && ShorterChosen();
     const Decoder::Hypothesis& chosen = shorterChosen ? hs : hg;
     const std::string& shown = shorterChosen ? shorterShown : plainShown;
     if (hg.frames > 0 && hs.frames > 0 && !plainShown.empty() && !shorterShown.empty())
@@ -755,7 +769,10 @@ class SphinxRecognizer {
       // The grammar's reading, unless the free model of other speech
       // explains the sound clearly better: their acoustic scores per frame
       // of the utterance, so the measure does not grow with its length.
-      const double margin = hg.frames > 0 ? (hg.acoustic - hf.acoustic) / hg.frames : 0;
+      // Both heard the sound at one speed, the chosen voice's (a free model
+      // that heard it otherwise is weighed against the plain grammar).
+      const Decoder::Hypothesis& weighed = freeDecoder_->Slowed() == shorterChosen ? chosen : hg;
+      const double margin = weighed.frames > 0 ? (weighed.acoustic - hf.acoustic) / weighed.frames : 0;
       const double threshold = japanese_ ? shared_->options.rejectJapanese : shared_->options.rejectEnglish;
       const bool outOfGrammar = shown.empty() || margin < threshold;
       if (outOfGrammar) hd = Dictate(audio);
@@ -763,11 +780,10 @@ class SphinxRecognizer {
       if (shared_->options.trace)
         std::fprintf(stderr, "utterance: grammar \"%s\" free \"%s\" margin %.1f over %d frames, dictation \"%s\", "
                              "shorter voice ahead by %.1f\n",
-                     shown.c_str(), hf.text.c_str(), margin, hg.frames, hd.text.c_str(), shorterLead_);
+                     shown.c_str(), hf.text.c_str(), margin, weighed.frames, hd.text.c_str(), shorterLead_);
       std::lock_guard lock(shared_->mutex);
-      shared_->stats.weighed.push_back(
-          {shared_->stats.audioSamples, shown, hg.acoustic - hf.acoustic, hg.frames, hf.wordFrames, hg.wordFrames,
-           hf.acoustic});
+      shared_->stats.weighed.push_back({shared_->stats.audioSamples, shown, weighed.acoustic - hf.acoustic,
+                                        weighed.frames, hf.wordFrames, weighed.wordFrames, hf.acoustic});
     } else {
       text = g ? shown : hd.text;
     }

@@ -66,8 +66,9 @@ struct SphinxOptions {
   // alike: a woman's or a child's voice is shorter than most of the model's
   // speakers, and scores better so. The reading comes from the one of the
   // two that has scored better per frame over the session's phrases so far,
-  // so the speaker's voice decides, not one utterance's chance; rejection
-  // weighs the first one's score, as before.
+  // so the speaker's voice decides, not one utterance's chance. The free
+  // model of other speech then hears the sound as slowly, so rejection
+  // weighs the chosen decoder's score against one of the same voice.
   double shorterVoiceWarp = 1.25;
   // Further options of the grammar's decoder as name, value pairs (for
   // measurements).
