@@ -147,6 +147,29 @@ TEST_F(SpeechEndToEnd, AChildsVoiceIsHeardOnceTheSessionKnowsIt) {
   EXPECT_LT(plain, learnt);
 }
 
+// A parent's many phrases, then the child's: the session has learnt the
+// parent's voice well, yet takes the child's over within some ten phrases,
+// so the child's last phrases are heard as well as in a session of its own.
+TEST_F(SpeechEndToEnd, AChildAfterAParentIsHeardWithinSomeTenPhrases) {
+  std::vector<corpus::Phrase> phrases(corpus::kJapanese.begin(), corpus::kJapanese.begin() + 8);
+  test::WriteFile(dir / "Ninshiki.xml", corpus::CatalogueOf(phrases, 100, 0));
+  const corpus::Condition parent{"parent", "ja+m1", 150, 40, ""};
+  const corpus::Condition child{"child", "ja+f4", 170, 70, "pitch 800", 17, corpus::Condition::Pink};
+  std::vector<std::vector<std::int16_t>> parents, childs;
+  for (std::size_t i = 0; i < 40; ++i) parents.push_back(corpus::Speak(phrases[i % 8].reading, parent));
+  for (std::size_t i = 0; i < 16; ++i) childs.push_back(corpus::Speak(phrases[i % 8].reading, child));
+  // The child's last six phrases heard right, after the given speech.
+  auto lastRight = [&](std::vector<std::vector<std::int16_t>> audio) {
+    audio.insert(audio.end(), childs.begin(), childs.end());
+    corpus::Hearing h = Hear(audio, false);
+    std::size_t n = 0;
+    for (std::size_t i = audio.size() - 6; i < h.files.size(); ++i)
+      n += h.files[i].texts == std::vector<std::string>{phrases[(i - (audio.size() - childs.size())) % 8].name};
+    return n;
+  };
+  EXPECT_EQ(lastRight(parents), lastRight({}));
+}
+
 // The same voice beside an UNDEFINE entry: once the session takes the
 // slower decoder's readings, the free model of other speech hears the sound
 // as slow as that decoder does, so the child's other speech plays UNDEFINE

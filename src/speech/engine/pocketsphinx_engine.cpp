@@ -645,7 +645,7 @@ class SphinxRecognizer {
     // last moments to begin the next one.
     if (utterance_.empty()) utterance_ = carried_;
     KeepUtteranceAudio(s, n);
-    Decoder* shorter = g ? shorterDecoder_.get() : nullptr;
+    Decoder* shorter = g && shorterListens_ ? shorterDecoder_.get() : nullptr;
     if (g && !grammarDecoder_->open) ps_set_search(grammarDecoder_->ps, kCatalogueSearch);
     if (shorter && !shorter->open) ps_set_search(shorter->ps, kCatalogueSearch);
     if (f && !freeDecoder_->open) {
@@ -758,8 +758,7 @@ class SphinxRecognizer {
     const bool shorterChosen = s && ShorterChosen();
     const Decoder::Hypothesis& chosen = shorterChosen ? hs : hg;
     const std::string& shown = shorterChosen ? shorterShown : plainShown;
-    if (hg.frames > 0 && hs.frames > 0 && !plainShown.empty() && !shorterShown.empty())
-      shorterLead_ += hs.acoustic / hs.frames - hg.acoustic / hg.frames;
+    LearnVoice(hg, hs, s, hg.frames > 0 && hs.frames > 0 && !plainShown.empty() && !shorterShown.empty());
     // Noise alone: nothing was said.
     if (g && shown.empty() && chosen.text.find(kNoiseWord) != std::string::npos) {
       if (shared_->options.trace) std::fprintf(stderr, "utterance: noise alone over %d frames\n", chosen.frames);
@@ -794,6 +793,21 @@ class SphinxRecognizer {
     if (text.empty()) return false;
     queue->PushRecognition(std::make_shared<TextResult>(text));
     return true;
+  }
+
+  // After an utterance: when both grammar decoders heard a phrase in it,
+  // its scores count for the next ones. Once the plain voice is clearly
+  // ahead, the shorter one hears only now and then, enough to notice another
+  // speaker, and on every phrase again while it scores better.
+  void LearnVoice(const Decoder::Hypothesis& plain, const Decoder::Hypothesis& shorter, bool shorterHeard,
+                  bool bothPhrases) {
+    double lead = 0;
+    if (bothPhrases) {
+      lead = shorter.acoustic / shorter.frames - plain.acoustic / plain.frames;
+      shorterLead_ = std::clamp(shorterLead_ + lead, -kLeadBound, kLeadBound);
+    }
+    sinceShorterHeard_ = shorterHeard ? 0 : sinceShorterHeard_ + 1;
+    shorterListens_ = shorterLead_ > -kShorterPausedLead || lead > 0 || sinceShorterHeard_ + 1 >= kShorterHearsEvery;
   }
 
   void Work() {
@@ -856,8 +870,19 @@ class SphinxRecognizer {
   std::shared_ptr<AudioInput> input_;
   std::unique_ptr<Decoder> grammarDecoder_, freeDecoder_, dictationDecoder_, shorterDecoder_;
   // How much better per frame the shorter voice's grammar has scored than
-  // the plain one over the session's utterances: above 0, its readings count.
+  // the plain one, summed over the session's phrases: above 0, its readings
+  // count.
   double shorterLead_ = 0;
+  // The lead is held within this bound, about ten phrases' worth, so a new
+  // speaker (a child after a parent) takes over within some ten phrases
+  // however long the session.
+  static constexpr double kLeadBound = 100;
+  // How far the plain voice must be ahead for the shorter one to pause, and
+  // how often it hears while paused (every this many utterances).
+  static constexpr double kShorterPausedLead = 20;
+  static constexpr int kShorterHearsEvery = 4;
+  int sinceShorterHeard_ = 0;  // utterances since the shorter one last heard one
+  bool shorterListens_ = true;
   std::unique_ptr<Denoiser> denoiser_ =
       shared_->options.noiseSuppressDb < 0 ? std::make_unique<Denoiser>(shared_->options.noiseSuppressDb) : nullptr;
   std::shared_ptr<const CompiledGrammar> grammar_;

@@ -65,10 +65,13 @@ struct SphinxOptions {
   // (1 or less: no such decoder), so that all its frequencies come down
   // alike: a woman's or a child's voice is shorter than most of the model's
   // speakers, and scores better so. The reading comes from the one of the
-  // two that has scored better per frame over the session's phrases so far,
-  // so the speaker's voice decides, not one utterance's chance. The free
-  // model of other speech then hears the sound as slowly, so rejection
-  // weighs the chosen decoder's score against one of the same voice.
+  // two that has scored better per frame over the session's recent phrases,
+  // so the speaker's voice decides, not one utterance's chance, and a new
+  // speaker takes over within some ten phrases. The free model of other
+  // speech then hears the sound as slowly, so rejection weighs the chosen
+  // decoder's score against one of the same voice. While the plain one is
+  // clearly ahead, the slower one hears only every fourth utterance (and
+  // every one again while it scores better), to save decoding time.
   double shorterVoiceWarp = 1.25;
   // Further options of the grammar's decoder as name, value pairs (for
   // measurements).
