@@ -758,7 +758,7 @@ class SphinxRecognizer {
     const bool shorterChosen = s && ShorterChosen();
     const Decoder::Hypothesis& chosen = shorterChosen ? hs : hg;
     const std::string& shown = shorterChosen ? shorterShown : plainShown;
-    LearnVoice(hg, hs, s, hg.frames > 0 && hs.frames > 0 && !plainShown.empty() && !shorterShown.empty());
+    LearnVoice(hg, hs, s, hg.frames > 0 && !plainShown.empty(), hs.frames > 0 && !shorterShown.empty());
     // Noise alone: nothing was said.
     if (g && shown.empty() && chosen.text.find(kNoiseWord) != std::string::npos) {
       if (shared_->options.trace) std::fprintf(stderr, "utterance: noise alone over %d frames\n", chosen.frames);
@@ -798,16 +798,29 @@ class SphinxRecognizer {
   // After an utterance: when both grammar decoders heard a phrase in it,
   // its scores count for the next ones. Once the plain voice is clearly
   // ahead, the shorter one hears only now and then, enough to notice another
-  // speaker, and on every phrase again while it scores better.
+  // speaker; on every phrase again while it scores better, and after one
+  // that the plain voice scored clearly worse than its recent phrases (a
+  // child after a parent), so it learns the new voice from its first words.
   void LearnVoice(const Decoder::Hypothesis& plain, const Decoder::Hypothesis& shorter, bool shorterHeard,
-                  bool bothPhrases) {
+                  bool plainPhrase, bool shorterPhrase) {
     double lead = 0;
-    if (bothPhrases) {
+    if (plainPhrase && shorterPhrase) {
       lead = shorter.acoustic / shorter.frames - plain.acoustic / plain.frames;
       shorterLead_ = std::clamp(shorterLead_ + lead, -kLeadBound, kLeadBound);
     }
+    bool fell = false;
+    if (plainPhrase) {
+      const double perFrame = plain.acoustic / plain.frames;
+      fell = plainPhrases_ > 0 && perFrame < plainMean_ - kPlainFall;
+      plainMean_ = plainPhrases_++ > 0 ? plainMean_ + (perFrame - plainMean_) / kPlainRecent : perFrame;
+    }
     sinceShorterHeard_ = shorterHeard ? 0 : sinceShorterHeard_ + 1;
-    shorterListens_ = shorterLead_ > -kShorterPausedLead || lead > 0 || sinceShorterHeard_ + 1 >= kShorterHearsEvery;
+    if (shared_->options.trace)
+      std::fprintf(stderr, "voice: shorter one %s, scored %.1f better, ahead by %.1f; plain one %.1f per frame%s\n",
+                   shorterHeard ? "heard" : "paused", lead, shorterLead_, plainPhrase ? plain.acoustic / plain.frames : 0.0,
+                   fell ? ", clearly worse than of late" : "");
+    shorterListens_ = shorterLead_ > -kShorterPausedLead || lead > 0 || fell ||
+                      sinceShorterHeard_ + 1 >= kShorterHearsEvery;
   }
 
   void Work() {
@@ -873,15 +886,22 @@ class SphinxRecognizer {
   // the plain one, summed over the session's phrases: above 0, its readings
   // count.
   double shorterLead_ = 0;
-  // The lead is held within this bound, about ten phrases' worth, so a new
-  // speaker (a child after a parent) takes over within some ten phrases
-  // however long the session.
-  static constexpr double kLeadBound = 100;
+  // The lead is held within this bound, some five to eight phrases' worth
+  // (a phrase moves it by 2 to 10), so a new speaker (a child after a
+  // parent) takes over within some ten phrases however long the session.
+  static constexpr double kLeadBound = 40;
   // How far the plain voice must be ahead for the shorter one to pause, and
   // how often it hears while paused (every this many utterances).
   static constexpr double kShorterPausedLead = 20;
   static constexpr int kShorterHearsEvery = 4;
   int sinceShorterHeard_ = 0;  // utterances since the shorter one last heard one
+  // The plain voice's score per frame over its recent phrases (about the
+  // last kPlainRecent), and how far below it a phrase scores when another
+  // voice speaks.
+  double plainMean_ = 0;
+  long plainPhrases_ = 0;
+  static constexpr double kPlainRecent = 8;
+  static constexpr double kPlainFall = 6;
   bool shorterListens_ = true;
   std::unique_ptr<Denoiser> denoiser_ =
       shared_->options.noiseSuppressDb < 0 ? std::make_unique<Denoiser>(shared_->options.noiseSuppressDb) : nullptr;

@@ -70,8 +70,9 @@ struct SphinxOptions {
   // speaker takes over within some ten phrases. The free model of other
   // speech then hears the sound as slowly, so rejection weighs the chosen
   // decoder's score against one of the same voice. While the plain one is
-  // clearly ahead, the slower one hears only every fourth utterance (and
-  // every one again while it scores better), to save decoding time.
+  // clearly ahead, the slower one hears only every fourth utterance, to
+  // save decoding time: every one again while it scores better, and after a
+  // phrase the plain one scored clearly worse than of late (a new voice).
   double shorterVoiceWarp = 1.25;
   // Further options of the grammar's decoder as name, value pairs (for
   // measurements).
