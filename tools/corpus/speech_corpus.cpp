@@ -262,7 +262,7 @@ std::vector<std::int16_t> Speak(const std::string& text, const Condition& c, con
   if (!mkdtemp(tmpl)) return {};
   std::string dir = tmpl, raw = dir + "/raw.wav", out = dir + "/out.wav";
   // -R: sox's dither is seeded alike each time, so the same condition is
-  // the same sound in every run and on every machine.
+  // the same sound in every run.
   std::string cmd = Synthesis(text, c, raw) + " >/dev/null 2>&1 && sox -R " + Quote(raw) +
                     " -r 16000 -c 1 -b 16 " + Quote(out) +
                     " silence 1 0.02 0.5% reverse silence 1 0.02 0.5% reverse " + c.sox +

@@ -809,15 +809,15 @@ class SphinxRecognizer {
       shorterLead_ = std::clamp(shorterLead_ + lead, -kLeadBound, kLeadBound);
     }
     bool fell = false;
+    const double perFrame = plainPhrase ? plain.acoustic / plain.frames : 0;
     if (plainPhrase) {
-      const double perFrame = plain.acoustic / plain.frames;
       fell = plainPhrases_ > 0 && perFrame < plainMean_ - kPlainFall;
       plainMean_ = plainPhrases_++ > 0 ? plainMean_ + (perFrame - plainMean_) / kPlainRecent : perFrame;
     }
     sinceShorterHeard_ = shorterHeard ? 0 : sinceShorterHeard_ + 1;
     if (shared_->options.trace)
       std::fprintf(stderr, "voice: shorter one %s, scored %.1f better, ahead by %.1f; plain one %.1f per frame%s\n",
-                   shorterHeard ? "heard" : "paused", lead, shorterLead_, plainPhrase ? plain.acoustic / plain.frames : 0.0,
+                   shorterHeard ? "heard" : "paused", lead, shorterLead_, perFrame,
                    fell ? ", clearly worse than of late" : "");
     shorterListens_ = shorterLead_ > -kShorterPausedLead || lead > 0 || fell ||
                       sinceShorterHeard_ + 1 >= kShorterHearsEvery;
