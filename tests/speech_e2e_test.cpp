@@ -193,8 +193,8 @@ TEST_F(SpeechEndToEnd, AChildsOtherSpeechPlaysUndefine) {
   const std::string undefine = Bytes(MakeVoiceCommand(999, 1, 50, 0, 1000));
   std::size_t rejected = 0;
   for (std::size_t i = 4; i < h.files.size(); ++i) rejected += h.files[i].commandFile == undefine;
-  // Weighed against a free model at the sound's own speed, about a quarter
-  // of them were; now most are, and some lie near the threshold.
+  // Weighed against a free model that heard the sound at the plain speed,
+  // about a quarter of them were; now most are, some near the threshold.
   EXPECT_GE(rejected * 2, others);
 }
 

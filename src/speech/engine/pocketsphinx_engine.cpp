@@ -803,17 +803,15 @@ class SphinxRecognizer {
   // child after a parent), so it learns the new voice from its first words.
   void LearnVoice(const Decoder::Hypothesis& plain, const Decoder::Hypothesis& shorter, bool shorterHeard,
                   bool plainPhrase, bool shorterPhrase) {
+    const double perFrame = plainPhrase ? plain.acoustic / plain.frames : 0;
     double lead = 0;
     if (plainPhrase && shorterPhrase) {
-      lead = shorter.acoustic / shorter.frames - plain.acoustic / plain.frames;
+      lead = shorter.acoustic / shorter.frames - perFrame;
       shorterLead_ = std::clamp(shorterLead_ + lead, -kLeadBound, kLeadBound);
     }
-    bool fell = false;
-    const double perFrame = plainPhrase ? plain.acoustic / plain.frames : 0;
-    if (plainPhrase) {
-      fell = plainPhrases_ > 0 && perFrame < plainMean_ - kPlainFall;
+    const bool fell = plainPhrase && plainPhrases_ > 0 && perFrame < plainMean_ - kPlainFall;
+    if (plainPhrase)
       plainMean_ = plainPhrases_++ > 0 ? plainMean_ + (perFrame - plainMean_) / kPlainRecent : perFrame;
-    }
     sinceShorterHeard_ = shorterHeard ? 0 : sinceShorterHeard_ + 1;
     if (shared_->options.trace)
       std::fprintf(stderr, "voice: shorter one %s, scored %.1f better, ahead by %.1f; plain one %.1f per frame%s\n",
@@ -886,9 +884,9 @@ class SphinxRecognizer {
   // the plain one, summed over the session's phrases: above 0, its readings
   // count.
   double shorterLead_ = 0;
-  // The lead is held within this bound, some five to eight phrases' worth
-  // (a phrase moves it by 2 to 10), so a new speaker (a child after a
-  // parent) takes over within some ten phrases however long the session.
+  // The lead is held within this bound, some five phrases' worth (a phrase
+  // mostly moves it by 5 to 10), so a new speaker (a child after a parent)
+  // takes over within some ten phrases however long the session.
   static constexpr double kLeadBound = 40;
   // How far the plain voice must be ahead for the shorter one to pause, and
   // how often it hears while paused (every this many utterances).
