@@ -755,10 +755,18 @@ class SphinxRecognizer {
     // (noise alone says nothing of the voice).
     const std::string plainShown = g ? DisplayOf(hg.text, *grammar_, prefix_) : "";
     const std::string shorterShown = s ? DisplayOf(hs.text, *grammar_, prefix_) : "";
-    const bool shorterChosen = s && ShorterChosen();
+    const bool plainPhrase = hg.frames > 0 && !plainShown.empty();
+    const bool shorterPhrase = s && hs.frames > 0 && !shorterShown.empty();
+    const double lead = plainPhrase && shorterPhrase ? hs.acoustic / hs.frames - hg.acoustic / hg.frames : 0;
+    // Before any phrase has told the voice (the first words of a session,
+    // a recording heard on its own), this one decides alone, and the slower
+    // voice only when it scores clearly better: one utterance's scores are
+    // chancy, and most men's voices are the plain one's.
+    const bool shorterChosen =
+        s && (voicePhrases_ > 0 ? ShorterChosen() : plainPhrase && shorterPhrase && lead > kFirstPhraseLead);
     const Decoder::Hypothesis& chosen = shorterChosen ? hs : hg;
     const std::string& shown = shorterChosen ? shorterShown : plainShown;
-    LearnVoice(hg, hs, s, hg.frames > 0 && !plainShown.empty(), hs.frames > 0 && !shorterShown.empty());
+    LearnVoice(hg, s, plainPhrase, shorterPhrase, lead);
     // Noise alone: nothing was said.
     if (g && shown.empty() && chosen.text.find(kNoiseWord) != std::string::npos) {
       if (shared_->options.trace) std::fprintf(stderr, "utterance: noise alone over %d frames\n", chosen.frames);
@@ -801,13 +809,12 @@ class SphinxRecognizer {
   // speaker; on every phrase again while it scores better, and after one
   // that the plain voice scored clearly worse than its recent phrases (a
   // child after a parent), so it learns the new voice from its first words.
-  void LearnVoice(const Decoder::Hypothesis& plain, const Decoder::Hypothesis& shorter, bool shorterHeard,
-                  bool plainPhrase, bool shorterPhrase) {
+  void LearnVoice(const Decoder::Hypothesis& plain, bool shorterHeard, bool plainPhrase, bool shorterPhrase,
+                  double lead) {
     const double perFrame = plainPhrase ? plain.acoustic / plain.frames : 0;
-    double lead = 0;
     if (plainPhrase && shorterPhrase) {
-      lead = shorter.acoustic / shorter.frames - perFrame;
       shorterLead_ = std::clamp(shorterLead_ + lead, -kLeadBound, kLeadBound);
+      ++voicePhrases_;
     }
     const bool fell = plainPhrase && plainPhrases_ > 0 && perFrame < plainMean_ - kPlainFall;
     if (plainPhrase)
@@ -888,6 +895,12 @@ class SphinxRecognizer {
   // mostly moves it by 5 to 10), so a new speaker (a child after a parent)
   // takes over within some ten phrases however long the session.
   static constexpr double kLeadBound = 40;
+  // Phrases both voices have heard, which the lead is made of; and how much
+  // better per frame the slower voice must score a phrase to be read before
+  // there is one (the middle of the range that was best over the bench's
+  // development voices and rooms, each phrase taken as the first).
+  int voicePhrases_ = 0;
+  static constexpr double kFirstPhraseLead = 2.5;
   // How far the plain voice must be ahead for the shorter one to pause, and
   // how often it hears while paused (every this many utterances).
   static constexpr double kShorterPausedLead = 20;
