@@ -759,11 +759,12 @@ class SphinxRecognizer {
     const bool shorterPhrase = s && hs.frames > 0 && !shorterShown.empty();
     const double lead = plainPhrase && shorterPhrase ? hs.acoustic / hs.frames - hg.acoustic / hg.frames : 0;
     // Before any phrase has told the voice (the first words of a session,
-    // a recording heard on its own), this one decides alone, and the slower
-    // voice only when it scores clearly better: one utterance's scores are
-    // chancy, and most men's voices are the plain one's.
-    const bool shorterChosen =
-        s && (voicePhrases_ > 0 ? ShorterChosen() : plainPhrase && shorterPhrase && lead > kFirstPhraseLead);
+    // a recording heard on its own), a Japanese phrase decides alone, and
+    // the slower voice only when it scores clearly better: one utterance's
+    // scores are chancy, and most men's voices are the plain one's. English
+    // phrases keep the plain reading: there one phrase's scores chose worse.
+    const bool firstByItself = japanese_ && plainPhrase && shorterPhrase && lead > kFirstPhraseLead;
+    const bool shorterChosen = s && (voicePhrases_ > 0 ? ShorterChosen() : firstByItself);
     const Decoder::Hypothesis& chosen = shorterChosen ? hs : hg;
     const std::string& shown = shorterChosen ? shorterShown : plainShown;
     LearnVoice(hg, s, plainPhrase, shorterPhrase, lead);
@@ -898,7 +899,7 @@ class SphinxRecognizer {
   // Phrases both voices have heard, which the lead is made of; and how much
   // better per frame the slower voice must score a phrase to be read before
   // there is one (the middle of the range that was best over the bench's
-  // development voices and rooms, each phrase taken as the first).
+  // Japanese development voices and rooms, each phrase taken as the first).
   int voicePhrases_ = 0;
   static constexpr double kFirstPhraseLead = 2.5;
   // How far the plain voice must be ahead for the shorter one to pause, and
