@@ -764,7 +764,7 @@ class SphinxRecognizer {
     // scores are chancy, and most men's voices are the plain one's. English
     // phrases keep the plain reading: there one phrase's scores chose worse.
     const bool firstByItself = japanese_ && plainPhrase && shorterPhrase && lead > kFirstPhraseLead;
-    const bool shorterChosen = s && (voicePhrases_ > 0 ? ShorterChosen() : firstByItself);
+    const bool shorterChosen = s && (voiceHeard_ ? ShorterChosen() : firstByItself);
     const Decoder::Hypothesis& chosen = shorterChosen ? hs : hg;
     const std::string& shown = shorterChosen ? shorterShown : plainShown;
     LearnVoice(hg, s, plainPhrase, shorterPhrase, lead);
@@ -815,7 +815,7 @@ class SphinxRecognizer {
     const double perFrame = plainPhrase ? plain.acoustic / plain.frames : 0;
     if (plainPhrase && shorterPhrase) {
       shorterLead_ = std::clamp(shorterLead_ + lead, -kLeadBound, kLeadBound);
-      ++voicePhrases_;
+      voiceHeard_ = true;
     }
     const bool fell = plainPhrase && plainPhrases_ > 0 && perFrame < plainMean_ - kPlainFall;
     if (plainPhrase)
@@ -896,11 +896,12 @@ class SphinxRecognizer {
   // mostly moves it by 5 to 10), so a new speaker (a child after a parent)
   // takes over within some ten phrases however long the session.
   static constexpr double kLeadBound = 40;
-  // Phrases both voices have heard, which the lead is made of; and how much
-  // better per frame the slower voice must score a phrase to be read before
-  // there is one (the middle of the range that was best over the bench's
-  // Japanese development voices and rooms, each phrase taken as the first).
-  int voicePhrases_ = 0;
+  // Whether both voices have heard a phrase, so the lead tells the voice;
+  // and how much better per frame the slower voice must score a phrase to
+  // be read before then (the cautious end of the range that was best over
+  // the bench's Japanese development voices and rooms, each phrase taken as
+  // the first).
+  bool voiceHeard_ = false;
   static constexpr double kFirstPhraseLead = 2.5;
   // How far the plain voice must be ahead for the shorter one to pause, and
   // how often it hears while paused (every this many utterances).
