@@ -258,6 +258,17 @@ class Decoder {
     c.nframe = channelFrames_;
     return true;
   }
+  // Hears from now on through another decoder's mean of the microphone's
+  // sound, as far as it has learnt it.
+  void TakeChannel(const Decoder& other) {
+    cmn_t& c = Channel();
+    const cmn_t& o = other.Channel();
+    std::copy(o.cmn_mean, o.cmn_mean + o.veclen, c.cmn_mean);
+    std::copy(o.sum, o.sum + o.veclen, c.sum);
+    c.nframe = o.nframe;
+    channelSum_ = other.channelSum_;
+    channelFrames_ = other.channelFrames_;
+  }
   void Process(const std::int16_t* s, std::size_t n) {
     if (!open) return;
     if (slowed_) {
@@ -741,9 +752,21 @@ class SphinxRecognizer {
         seconds = ThreadSeconds() - t0;
       });
     };
-    if (again(f ? freeDecoder_.get() : nullptr, hf)) hearBeside(freeDecoder_.get(), hf, besideSeconds[0]);
-    if (again(s ? shorterDecoder_.get() : nullptr, hs)) hearBeside(shorterDecoder_.get(), hs, besideSeconds[1]);
-    if (again(g ? grammarDecoder_.get() : nullptr, hg)) hg = HearAgain(*grammarDecoder_, audio);
+    const bool grammarAgain = again(g ? grammarDecoder_.get() : nullptr, hg);
+    const bool shorterAgain = again(s ? shorterDecoder_.get() : nullptr, hs);
+    // The free model's score is only a measure for the grammar's when both
+    // heard the sound through the same mean: it takes the mean of the
+    // grammar decoder it is weighed against, not one of its own from its
+    // own reading of the words (a few morae, or none).
+    Decoder* weighedAgainst = !f ? nullptr : freeDecoder_->Slowed() ? (s ? shorterDecoder_.get() : nullptr)
+                                                                    : grammarDecoder_.get();
+    if (weighedAgainst && ((weighedAgainst == grammarDecoder_.get() ? grammarAgain : shorterAgain) ||
+                           (!freeDecoder_->ChannelSettled() && weighedAgainst->ChannelSettled()))) {
+      freeDecoder_->TakeChannel(*weighedAgainst);
+      hearBeside(freeDecoder_.get(), hf, besideSeconds[0]);
+    }
+    if (shorterAgain) hearBeside(shorterDecoder_.get(), hs, besideSeconds[1]);
+    if (grammarAgain) hg = HearAgain(*grammarDecoder_, audio);
     for (auto& t : beside) t.join();
     if (!beside.empty()) {
       std::lock_guard lock(shared_->mutex);
