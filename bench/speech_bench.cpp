@@ -37,6 +37,11 @@ struct Utterance {
   std::size_t trail = 0;  // samples of the room's noise after the words
 };
 
+// Samples a file is heard as: the lead-in of quiet, its audio, the quiet after.
+long HeardSamples(const Utterance& u) {
+  return static_cast<long>(speech::kLeadInSamples + u.audio.size() + speech::kTrailerSamples);
+}
+
 struct Settings {
   double rejectJa = speech::SphinxOptions{}.rejectJapanese;
   double rejectEn = speech::SphinxOptions{}.rejectEnglish;
@@ -128,7 +133,7 @@ Run Hear(const std::string& catalogue, const std::vector<Utterance>& utterances,
     }
     all.stats.audioSamples += one.stats.audioSamples;
     all.stats.decodeSeconds += one.stats.decodeSeconds;
-    before += static_cast<long>(speech::kLeadInSamples + u.audio.size() + speech::kTrailerSamples);
+    before += HeardSamples(u);
   }
   return all;
 }
@@ -187,7 +192,7 @@ void AppendWeighed(const Run& run, const std::vector<Utterance>& utterances, con
   std::vector<long> ends;
   long at = 0;
   for (const auto& u : utterances)
-    ends.push_back(at += static_cast<long>(speech::kLeadInSamples + u.audio.size() + speech::kTrailerSamples));
+    ends.push_back(at += HeardSamples(u));
   for (const auto& w : run.stats.weighed) {
     std::size_t file = static_cast<std::size_t>(std::lower_bound(ends.begin(), ends.end(), w.atSample) - ends.begin());
     if (file >= utterances.size()) continue;

@@ -758,10 +758,11 @@ class SphinxRecognizer {
     // heard the sound through the same mean: it takes the mean of the
     // grammar decoder it is weighed against, not one of its own from its
     // own reading of the words (a few morae, or none).
-    Decoder* weighedAgainst = !f ? nullptr : freeDecoder_->Slowed() ? (s ? shorterDecoder_.get() : nullptr)
-                                                                    : grammarDecoder_.get();
-    if (weighedAgainst && ((weighedAgainst == grammarDecoder_.get() ? grammarAgain : shorterAgain) ||
-                           (!freeDecoder_->ChannelSettled() && weighedAgainst->ChannelSettled()))) {
+    const bool freeSlowed = f && freeDecoder_->Slowed();
+    Decoder* weighedAgainst = !f ? nullptr : freeSlowed ? (s ? shorterDecoder_.get() : nullptr) : grammarDecoder_.get();
+    const bool weighedAgain = freeSlowed ? shorterAgain : grammarAgain;
+    if (weighedAgainst &&
+        (weighedAgain || (!freeDecoder_->ChannelSettled() && weighedAgainst->ChannelSettled()))) {
       freeDecoder_->TakeChannel(*weighedAgainst);
       hearBeside(freeDecoder_.get(), hf, besideSeconds[0]);
     }
