@@ -153,11 +153,11 @@ class Decoder {
     // The grammar and the free model score every senone in every frame, so
     // their acoustic scores are normalised alike and can be compared.
     if (kind != DecoderKind::Dictation) args.insert(args.end(), {"-compallsen", "yes"});
-    // Dictation hears only what the grammar has turned away, and its words
-    // are only shown: it keeps the likeliest few thousand sounds and ten
-    // words a frame, not the model's tens of thousands, so that an answer to
-    // other speech does not wait on it (in a talking room it took longer
-    // than the speech itself).
+    // Dictation's words are only shown, and beside the grammar it hears
+    // just what the grammar turned away: it keeps the likeliest few thousand
+    // sounds and ten words a frame, not the model's tens of thousands, so
+    // that an answer to other speech does not wait on it (in a talking room
+    // it took longer than the speech itself).
     if (kind == DecoderKind::Dictation)
       args.insert(args.end(), {"-lm", lm.c_str(), "-maxhmmpf", "3000", "-maxwpf", "10"});
     // The library keeps one warp for the whole process: every decoder has it.
