@@ -821,7 +821,8 @@ class SphinxRecognizer {
                      shown.c_str(), hf.text.c_str(), margin, weighed.frames, hd.text.c_str(), shorterLead_);
       std::lock_guard lock(shared_->mutex);
       shared_->stats.weighed.push_back({shared_->stats.audioSamples, shown, weighed.acoustic - hf.acoustic,
-                                        weighed.frames, hf.wordFrames, weighed.wordFrames, hf.acoustic});
+                                        weighed.frames, hf.wordFrames, weighed.wordFrames, hf.acoustic,
+                                        freeDecoder_->Slowed()});
     } else {
       text = g ? shown : hd.text;
     }

@@ -95,6 +95,7 @@ struct SphinxStats {
     int frames, speechFrames;  // all, and those the free model put sounds in
     int wordFrames;            // those the grammar put words in
     double free;               // the free model's own acoustic score
+    bool slowed;               // both heard the sound played slower (the shorter voice's)
   };
   std::vector<Weighed> weighed;
   // The samples fed when each utterance ended at the quiet after it,
