@@ -822,7 +822,7 @@ class SphinxRecognizer {
       std::lock_guard lock(shared_->mutex);
       shared_->stats.weighed.push_back({shared_->stats.audioSamples, shown, weighed.acoustic - hf.acoustic,
                                         weighed.frames, hf.wordFrames, weighed.wordFrames, hf.acoustic,
-                                        freeDecoder_->Slowed()});
+                                        freeDecoder_->Slowed() && shorterChosen});
     } else {
       text = g ? shown : hd.text;
     }
