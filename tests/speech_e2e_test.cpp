@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <numbers>
+#include <sstream>
 
 #include "app/converter_state.h"
 #include "hearing.h"
@@ -289,6 +290,30 @@ TEST_F(SpeechEndToEnd, FirstWordsOnAnUnusualMicrophoneAreHeardRight) {
     corpus::Hearing h = Hear({corpus::Speak(phrases[i].reading, close)}, false);
     ASSERT_EQ(h.files.size(), 1u);
     EXPECT_EQ(h.files[0].texts, std::vector<std::string>{phrases[i].name}) << i;
+  }
+}
+
+// The first words of a session, with a pause of 300 ms between them: the
+// decoders still learning the microphone start hearing them again in the
+// pause, and hear the words after it as well: each phrase plays once, and
+// the one said.
+TEST_F(SpeechEndToEnd, FirstWordsWithAPauseAreHeardOnceAndWhole) {
+  std::vector<corpus::Phrase> phrases(corpus::kEnglish.begin(), corpus::kEnglish.begin() + 12);
+  test::WriteFile(dir / "Ninshiki.xml", corpus::CatalogueOf(phrases, 100, 999));
+  const corpus::Condition voice{"", "en-us", 160, 50, "", 35, corpus::Condition::White, 0, 0};
+  for (const char* name : {"Good morning", "See you later"}) {
+    auto p = std::find_if(phrases.begin(), phrases.end(), [&](const auto& x) { return x.name == name; });
+    ASSERT_NE(p, phrases.end());
+    std::vector<std::int16_t> audio;
+    std::istringstream words(p->reading);
+    for (std::string word; words >> word;) {
+      if (!audio.empty()) audio.insert(audio.end(), speech::kSampleRate * 3 / 10, 0);
+      auto w = corpus::Speak(word, voice);
+      audio.insert(audio.end(), w.begin(), w.end());
+    }
+    corpus::Hearing h = Hear({audio}, false);
+    ASSERT_EQ(h.files.size(), 1u);
+    EXPECT_EQ(h.files[0].texts, std::vector<std::string>{name});
   }
 }
 

@@ -9,6 +9,7 @@
 #include <cstring>
 #include <ctime>
 #include <mutex>
+#include <optional>
 #include <random>
 #include <thread>
 #include <type_traits>
@@ -234,30 +235,20 @@ class Decoder {
   // it has heard this microphone a while, that mean is the model's own, and
   // a microphone unlike the model's spoils the first utterances.
   bool ChannelSettled() const { return channelFrames_ >= kSettledFrames; }
-  // Takes the mean from the frames of the words the utterance just heard
-  // and a quarter second around them, as the model's own recordings had
-  // (not the model's mean, nor the noise of a long lead-in): false when
-  // there were too few frames to tell.
+  // Takes the mean from the frames of the words the utterance has heard
+  // (h: what the decoder made of it) and a quarter second around them, as
+  // the model's own recordings had (not the model's mean, nor the noise of
+  // a long lead-in): false when there were too few frames to tell.
   bool SettleChannel(const Hypothesis& h) {
-    auto at = [&](int frame, bool after) {
-      auto m = std::lower_bound(marks_.begin(), marks_.end(), frame,
-                                [](const Mark_& k, int f) { return k.frames < f; });
-      if (!after && (m == marks_.end() || m->frames > frame) && m != marks_.begin()) --m;
-      return m;
-    };
-    if (marks_.empty() || marksBroken_) return false;
-    // A sound so unlike the model that no phrase's path survived: all of it.
-    const bool none = h.text.empty();
-    if (!none && h.speechEnd - h.speechStart < kFewestFrames) return false;
-    auto from = none ? marks_.begin() : at(std::max(0, h.speechStart - kAroundFrames), false);
-    auto to = none ? marks_.end() - 1 : at(std::min(marks_.back().frames, h.speechEnd + kAroundFrames), true);
-    if (to == marks_.end() || to->count - from->count < kFewestFrames) return false;
+    auto range = SettleRange(h);
+    if (!range) return false;
+    const Mark_ &from = marks_[range->first], &to = marks_[range->second];
     cmn_t& c = Channel();
     const auto n = static_cast<std::size_t>(c.veclen);
     channelSum_.resize(n, 0.0);
-    channelFrames_ += to->count - from->count;
+    channelFrames_ += to.count - from.count;
     for (std::size_t i = 0; i < n; ++i) {
-      channelSum_[i] += to->sum[i] - from->sum[i];
+      channelSum_[i] += to.sum[i] - from.sum[i];
       c.cmn_mean[i] = static_cast<mfcc_t>(channelSum_[i] / channelFrames_);
       c.sum[i] = c.cmn_mean[i] * static_cast<mfcc_t>(channelFrames_);
     }
@@ -302,6 +293,35 @@ class Decoder {
     if (!open) return h;
     open = false;
     if (ps_end_utt(ps) < 0) return h;
+    Read(h);
+    return h;
+  }
+  // The best words so far, mid-utterance, with their frames and score.
+  Hypothesis Current() {
+    Hypothesis h;
+    if (open) Read(h);
+    return h;
+  }
+  // Whether the mean could be taken from these words (see SettleChannel).
+  bool CanSettle(const Hypothesis& h) const { return SettleRange(h).has_value(); }
+  // Whether the sound heard goes on past these words as far as the mean
+  // takes in after them: taken now, it is the one the utterance's end gives.
+  bool HeardPast(const Hypothesis& h) const {
+    return !marks_.empty() && !h.text.empty() && marks_.back().frames >= h.speechEnd + kAroundFrames;
+  }
+  void Abort() {
+    if (open) ps_end_utt(ps);
+    open = false;
+  }
+  // The best words so far, mid-utterance.
+  std::string Partial() {
+    std::int32_t score = 0;
+    const char* hyp = open ? ps_get_hyp(ps, &score) : nullptr;
+    return hyp ? hyp : "";
+  }
+
+ private:
+  void Read(Hypothesis& h) {
     std::int32_t score = 0;
     if (const char* hyp = ps_get_hyp(ps, &score)) h.text = hyp;
     h.frames = ps_get_n_frames(ps);
@@ -319,18 +339,27 @@ class Decoder {
         h.wordFrames += ef - sf + 1;
       }
     }
-    return h;
   }
-  void Abort() {
-    if (open) ps_end_utt(ps);
-    open = false;
+  // The marks (indices) that bound the words of h and a quarter second
+  // around them; none when there were too few frames to tell.
+  std::optional<std::pair<std::size_t, std::size_t>> SettleRange(const Hypothesis& h) const {
+    auto at = [&](int frame, bool after) {
+      auto m = std::lower_bound(marks_.begin(), marks_.end(), frame,
+                                [](const Mark_& k, int f) { return k.frames < f; });
+      if (!after && (m == marks_.end() || m->frames > frame) && m != marks_.begin()) --m;
+      return m;
+    };
+    if (marks_.empty() || marksBroken_) return std::nullopt;
+    // A sound so unlike the model that no phrase's path survived: all of it.
+    const bool none = h.text.empty();
+    if (!none && h.speechEnd - h.speechStart < kFewestFrames) return std::nullopt;
+    auto from = none ? marks_.begin() : at(std::max(0, h.speechStart - kAroundFrames), false);
+    auto to = none ? marks_.end() - 1 : at(std::min(marks_.back().frames, h.speechEnd + kAroundFrames), true);
+    if (to == marks_.end() || to->count - from->count < kFewestFrames) return std::nullopt;
+    return std::pair{static_cast<std::size_t>(from - marks_.begin()), static_cast<std::size_t>(to - marks_.begin())};
   }
-  // The best words so far, mid-utterance.
-  std::string Partial() {
-    std::int32_t score = 0;
-    const char* hyp = open ? ps_get_hyp(ps, &score) : nullptr;
-    return hyp ? hyp : "";
-  }
+
+ public:
 
   // The models of speech outside the catalogue: English as a loop of the
   // model's phones following one another as its phone language model
@@ -622,6 +651,7 @@ class SphinxRecognizer {
     utterance_.clear();
     carried_.clear();
     speechSeen_ = false;
+    heardAgain_ = false;
     heldSamples_ = 0;
     utteranceSamples_ = 0;
     gate_.Forget();
@@ -678,6 +708,8 @@ class SphinxRecognizer {
       dec->Process(s, n);
     }
     carried_.clear();
+    if (speechSeen_ && !heardAgain_ && gate_.Opened() && gate_.QuietFrames() >= kWordsEndedFrames)
+      HearAgainEarly(g, shorter != nullptr, f);
     // The decoders' voice detection says quiet after endSilenceFrames. A
     // whole phrase ends there; anything else is held a while longer, so a
     // pause inside a phrase does not cut it in two.
@@ -723,6 +755,113 @@ class SphinxRecognizer {
     return dictationDecoder_ ? HearAgain(*dictationDecoder_, audio) : Decoder::Hypothesis{};
   }
 
+  // The decoders that are to hear the utterance again: those that heard it
+  // while their mean of the microphone's sound was hardly the microphone's
+  // yet, now that its words (hg, hs: what the grammar's decoders made of it)
+  // give them the mean; they are stopped and take it. The shorter voice's
+  // decoder hears again only when `shorterAgain` (see ShorterLearnsAlone).
+  struct Again {
+    Decoder *grammar = nullptr, *shorter = nullptr, *free = nullptr;
+    bool Any() const { return grammar || shorter || free; }
+  };
+  Again SettleChannels(bool g, bool s, bool f, bool shorterAgain, const Decoder::Hypothesis& hg,
+                       const Decoder::Hypothesis& hs) {
+    auto settle = [](Decoder* decoder, const Decoder::Hypothesis& h) -> Decoder* {
+      if (!decoder || decoder->ChannelSettled() || !decoder->CanSettle(h)) return nullptr;
+      decoder->Abort();
+      decoder->SettleChannel(h);
+      return decoder;
+    };
+    Again a;
+    a.grammar = settle(g ? grammarDecoder_.get() : nullptr, hg);
+    a.shorter = settle(s && shorterAgain ? shorterDecoder_.get() : nullptr, hs);
+    // The free model's score is only a measure for the grammar's when both
+    // heard the sound through the same mean: it takes the mean of the
+    // grammar decoder it is weighed against, not one of its own from its
+    // own reading of the words (a few morae, or none).
+    const bool freeSlowed = f && freeDecoder_->Slowed();
+    Decoder* weighedAgainst = !f ? nullptr : freeSlowed ? (s ? shorterDecoder_.get() : nullptr) : grammarDecoder_.get();
+    const bool weighedAgain = freeSlowed ? a.shorter : a.grammar;
+    if (weighedAgainst && (weighedAgain || (!freeDecoder_->ChannelSettled() && weighedAgainst->ChannelSettled()))) {
+      freeDecoder_->Abort();
+      freeDecoder_->TakeChannel(*weighedAgainst);
+      a.free = freeDecoder_.get();
+    }
+    return a;
+  }
+
+  // Those decoders hear the utterance's audio from its start side by side,
+  // so the answer waits for one more pass, not several. With `end` each
+  // ends the utterance and its words replace what it made of it before;
+  // otherwise they listen on, the utterance not being over.
+  void HearAgainSettled(const Again& a, const std::vector<std::int16_t>& audio, bool end, Decoder::Hypothesis& hg,
+                        Decoder::Hypothesis& hs, Decoder::Hypothesis& hf) {
+    if (!a.Any()) return;
+    auto hear = [&](Decoder* decoder, Decoder::Hypothesis& h) {
+      if (!decoder->Start()) return;
+      decoder->Process(audio.data(), audio.size());
+      if (end) h = decoder->End();
+    };
+    std::vector<std::thread> beside;
+    double besideSeconds[2] = {0, 0};
+    auto hearBeside = [&](Decoder* decoder, Decoder::Hypothesis& h, double& seconds) {
+      beside.emplace_back([&, decoder] {
+        const double t0 = ThreadSeconds();
+        hear(decoder, h);
+        seconds = ThreadSeconds() - t0;
+      });
+    };
+    if (a.free) hearBeside(a.free, hf, besideSeconds[0]);
+    if (a.shorter) hearBeside(a.shorter, hs, besideSeconds[1]);
+    if (a.grammar) hear(a.grammar, hg);
+    for (auto& t : beside) t.join();
+    if (!beside.empty()) {
+      std::lock_guard lock(shared_->mutex);
+      shared_->stats.decodeSeconds += besideSeconds[0] + besideSeconds[1];
+    }
+  }
+
+  // Once the words have ended, the decoders that had not learnt the
+  // microphone hear the utterance again while the quiet after it is still
+  // being waited for, so that the first words' answer does not wait for
+  // that pass at the end. Only when the sound heard already goes on past
+  // the words as far as the mean takes in: then the mean is the one the
+  // end would give.
+  void HearAgainEarly(bool g, bool s, bool f) {
+    g = g && grammarDecoder_->open;
+    s = s && shorterDecoder_ && shorterDecoder_->open;
+    f = f && freeDecoder_->open;
+    const bool shorterAgain = s && !ShorterLearnsAlone();
+    const bool learning = (g && !grammarDecoder_->ChannelSettled()) || (s && !shorterDecoder_->ChannelSettled()) ||
+                          (f && !freeDecoder_->ChannelSettled());
+    if (!learning) return;
+    Decoder::Hypothesis hg = g ? grammarDecoder_->Current() : Decoder::Hypothesis{};
+    Decoder::Hypothesis hs = s ? shorterDecoder_->Current() : Decoder::Hypothesis{};
+    // A decoder still learning must have words to take the mean from;
+    // else the end decides, with all the utterance's words.
+    auto ready = [](Decoder* decoder, const Decoder::Hypothesis& h) {
+      return decoder->ChannelSettled() || (decoder->HeardPast(h) && decoder->CanSettle(h));
+    };
+    if ((g && !ready(grammarDecoder_.get(), hg)) || (shorterAgain && !ready(shorterDecoder_.get(), hs))) return;
+    heardAgain_ = true;
+    if (shared_->options.trace)
+      std::fprintf(stderr, "utterance: heard again %.2f s into it, after %d frames of quiet\n",
+                   static_cast<double>(utterance_.size()) / kSampleRate, gate_.QuietFrames());
+    Decoder::Hypothesis unused;
+    HearAgainSettled(SettleChannels(g, s, f, shorterAgain, hg, hs), utterance_, false, unused, unused, unused);
+  }
+
+  // While the shorter voice's decoder is still learning the microphone in
+  // an English catalogue, its reading cannot be taken (an English phrase
+  // before the voice is known keeps the plain reading): it learns the
+  // microphone from its own first hearing, without hearing the words
+  // again. The first words' answer then waits for two decoders hearing
+  // again, not three. That hearing's score still counts toward the voice:
+  // through the model's own mean it is a little worse than it would be,
+  // which leans toward the plain voice, the better one for most English
+  // speakers.
+  bool ShorterLearnsAlone() const { return !japanese_ && shorterDecoder_ && !shorterDecoder_->ChannelSettled(); }
+
   // Ends the utterance in every decoder and queues what it came to: false
   // when it came to nothing.
   bool FinishUtterance() {
@@ -730,8 +869,9 @@ class SphinxRecognizer {
     bool s = g && shorterDecoder_ && shorterDecoder_->open;
     bool f = Rejecting() && freeDecoder_->open;
     bool d = UsesDictation() && dictationDecoder_->open;
-    bool heard = speechSeen_;
+    bool heard = speechSeen_, heardAgain = heardAgain_;
     speechSeen_ = false;
+    heardAgain_ = false;
     heldSamples_ = 0;
     utteranceSamples_ = 0;
     gate_.Forget();
@@ -742,43 +882,9 @@ class SphinxRecognizer {
     Decoder::Hypothesis hf = f ? freeDecoder_->End() : Decoder::Hypothesis{};
     Decoder::Hypothesis hd = d ? dictationDecoder_->End() : Decoder::Hypothesis{};
     if (!heard) return false;
-    // Heard while a decoder's mean of the microphone's sound was hardly the
-    // microphone's yet: heard again, with the mean the utterance has brought.
-    // The decoders hear it side by side, so the first words' answer waits
-    // for one more pass, not several.
-    auto again = [&](Decoder* decoder, const Decoder::Hypothesis& h) {
-      return decoder && !decoder->ChannelSettled() && decoder->SettleChannel(h);
-    };
-    std::vector<std::thread> beside;
-    double besideSeconds[2] = {0, 0};
-    auto hearBeside = [&](Decoder* decoder, Decoder::Hypothesis& h, double& seconds) {
-      beside.emplace_back([&, decoder] {
-        const double t0 = ThreadSeconds();
-        h = HearAgain(*decoder, audio);
-        seconds = ThreadSeconds() - t0;
-      });
-    };
-    const bool grammarAgain = again(g ? grammarDecoder_.get() : nullptr, hg);
-    const bool shorterAgain = again(s ? shorterDecoder_.get() : nullptr, hs);
-    // The free model's score is only a measure for the grammar's when both
-    // heard the sound through the same mean: it takes the mean of the
-    // grammar decoder it is weighed against, not one of its own from its
-    // own reading of the words (a few morae, or none).
-    const bool freeSlowed = f && freeDecoder_->Slowed();
-    Decoder* weighedAgainst = !f ? nullptr : freeSlowed ? (s ? shorterDecoder_.get() : nullptr) : grammarDecoder_.get();
-    const bool weighedAgain = freeSlowed ? shorterAgain : grammarAgain;
-    if (weighedAgainst &&
-        (weighedAgain || (!freeDecoder_->ChannelSettled() && weighedAgainst->ChannelSettled()))) {
-      freeDecoder_->TakeChannel(*weighedAgainst);
-      hearBeside(freeDecoder_.get(), hf, besideSeconds[0]);
-    }
-    if (shorterAgain) hearBeside(shorterDecoder_.get(), hs, besideSeconds[1]);
-    if (grammarAgain) hg = HearAgain(*grammarDecoder_, audio);
-    for (auto& t : beside) t.join();
-    if (!beside.empty()) {
-      std::lock_guard lock(shared_->mutex);
-      shared_->stats.decodeSeconds += besideSeconds[0] + besideSeconds[1];
-    }
+    const bool shorterAlone = s && ShorterLearnsAlone();
+    if (!heardAgain) HearAgainSettled(SettleChannels(g, s, f, !shorterAlone, hg, hs), audio, true, hg, hs, hf);
+    if (shorterAlone) shorterDecoder_->SettleChannel(hs);
     std::string text;
     // The reading of the voice the session has scored better so far; this
     // utterance's scores count for the next, when both heard a phrase in it
@@ -794,7 +900,7 @@ class SphinxRecognizer {
     // scores are chancy, and most men's voices are the plain one's. English
     // phrases keep the plain reading: there one phrase's scores chose worse.
     const bool firstByItself = japanese_ && plainPhrase && shorterPhrase && lead > kFirstPhraseLead;
-    const bool shorterChosen = s && (voiceHeard_ ? ShorterChosen() : firstByItself);
+    const bool shorterChosen = s && !shorterAlone && (voiceHeard_ ? ShorterChosen() : firstByItself);
     const Decoder::Hypothesis& chosen = shorterChosen ? hs : hg;
     const std::string& shown = shorterChosen ? shorterShown : plainShown;
     LearnVoice(hg, s, plainPhrase, shorterPhrase, lead);
@@ -962,6 +1068,11 @@ class SphinxRecognizer {
   std::string prefix_;
   bool stop_ = false, listening_ = false, rulesActive_ = false, dictationActive_ = false;
   bool grammarReady_ = false, speechSeen_ = false;
+  // Whether the decoders learning the microphone heard this utterance
+  // again already, before its end; and the quiet after loud sound (in
+  // frames) from which the words may have ended.
+  bool heardAgain_ = false;
+  static constexpr int kWordsEndedFrames = 10;
   std::chrono::steady_clock::time_point lastChange_ = std::chrono::steady_clock::now();
 };
 
