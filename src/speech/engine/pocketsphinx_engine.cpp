@@ -758,14 +758,12 @@ class SphinxRecognizer {
   // The decoders that are to hear the utterance again: those that heard it
   // while their mean of the microphone's sound was hardly the microphone's
   // yet, now that its words (hg, hs: what the grammar's decoders made of it)
-  // give them the mean; they are stopped and take it. The shorter voice's
-  // decoder hears again only when `shorterAgain` (see ShorterLearnsAlone).
+  // give them the mean; they are stopped and take it.
   struct Again {
     Decoder *grammar = nullptr, *shorter = nullptr, *free = nullptr;
     bool Any() const { return grammar || shorter || free; }
   };
-  Again SettleChannels(bool g, bool s, bool f, bool shorterAgain, const Decoder::Hypothesis& hg,
-                       const Decoder::Hypothesis& hs) {
+  Again SettleChannels(bool g, bool s, bool f, const Decoder::Hypothesis& hg, const Decoder::Hypothesis& hs) {
     auto settle = [](Decoder* decoder, const Decoder::Hypothesis& h) -> Decoder* {
       if (!decoder || decoder->ChannelSettled() || !decoder->CanSettle(h)) return nullptr;
       decoder->Abort();
@@ -774,7 +772,7 @@ class SphinxRecognizer {
     };
     Again a;
     a.grammar = settle(g ? grammarDecoder_.get() : nullptr, hg);
-    a.shorter = settle(s && shorterAgain ? shorterDecoder_.get() : nullptr, hs);
+    a.shorter = settle(s ? shorterDecoder_.get() : nullptr, hs);
     // The free model's score is only a measure for the grammar's when both
     // heard the sound through the same mean: it takes the mean of the
     // grammar decoder it is weighed against, not one of its own from its
@@ -831,7 +829,6 @@ class SphinxRecognizer {
     g = g && grammarDecoder_->open;
     s = s && shorterDecoder_ && shorterDecoder_->open;
     f = f && freeDecoder_->open;
-    const bool shorterAgain = s && !ShorterLearnsAlone();
     const bool learning = (g && !grammarDecoder_->ChannelSettled()) || (s && !shorterDecoder_->ChannelSettled()) ||
                           (f && !freeDecoder_->ChannelSettled());
     if (!learning) return;
@@ -842,25 +839,15 @@ class SphinxRecognizer {
     auto ready = [](Decoder* decoder, const Decoder::Hypothesis& h) {
       return decoder->ChannelSettled() || (decoder->HeardPast(h) && decoder->CanSettle(h));
     };
-    if ((g && !ready(grammarDecoder_.get(), hg)) || (shorterAgain && !ready(shorterDecoder_.get(), hs))) return;
+    if ((g && !ready(grammarDecoder_.get(), hg)) || (s && !ready(shorterDecoder_.get(), hs))) return;
     heardAgain_ = true;
     if (shared_->options.trace)
       std::fprintf(stderr, "utterance: heard again %.2f s into it, after %d frames of quiet\n",
                    static_cast<double>(utterance_.size()) / kSampleRate, gate_.QuietFrames());
     Decoder::Hypothesis unused;
-    HearAgainSettled(SettleChannels(g, s, f, shorterAgain, hg, hs), utterance_, false, unused, unused, unused);
+    HearAgainSettled(SettleChannels(g, s, f, hg, hs), utterance_, false, unused, unused, unused);
   }
 
-  // While the shorter voice's decoder is still learning the microphone in
-  // an English catalogue, its reading cannot be taken (an English phrase
-  // before the voice is known keeps the plain reading): it learns the
-  // microphone from its own first hearing, without hearing the words
-  // again. The first words' answer then waits for two decoders hearing
-  // again, not three. That hearing's score still counts toward the voice:
-  // through the model's own mean it is a little worse than it would be,
-  // which leans toward the plain voice, the better one for most English
-  // speakers.
-  bool ShorterLearnsAlone() const { return !japanese_ && shorterDecoder_ && !shorterDecoder_->ChannelSettled(); }
 
   // Ends the utterance in every decoder and queues what it came to: false
   // when it came to nothing.
@@ -882,9 +869,7 @@ class SphinxRecognizer {
     Decoder::Hypothesis hf = f ? freeDecoder_->End() : Decoder::Hypothesis{};
     Decoder::Hypothesis hd = d ? dictationDecoder_->End() : Decoder::Hypothesis{};
     if (!heard) return false;
-    const bool shorterAlone = s && ShorterLearnsAlone();
-    if (!heardAgain) HearAgainSettled(SettleChannels(g, s, f, !shorterAlone, hg, hs), audio, true, hg, hs, hf);
-    if (shorterAlone) shorterDecoder_->SettleChannel(hs);
+    if (!heardAgain) HearAgainSettled(SettleChannels(g, s, f, hg, hs), audio, true, hg, hs, hf);
     std::string text;
     // The reading of the voice the session has scored better so far; this
     // utterance's scores count for the next, when both heard a phrase in it
@@ -900,7 +885,7 @@ class SphinxRecognizer {
     // scores are chancy, and most men's voices are the plain one's. English
     // phrases keep the plain reading: there one phrase's scores chose worse.
     const bool firstByItself = japanese_ && plainPhrase && shorterPhrase && lead > kFirstPhraseLead;
-    const bool shorterChosen = s && !shorterAlone && (voiceHeard_ ? ShorterChosen() : firstByItself);
+    const bool shorterChosen = s && (voiceHeard_ ? ShorterChosen() : firstByItself);
     const Decoder::Hypothesis& chosen = shorterChosen ? hs : hg;
     const std::string& shown = shorterChosen ? shorterShown : plainShown;
     LearnVoice(hg, s, plainPhrase, shorterPhrase, lead);
