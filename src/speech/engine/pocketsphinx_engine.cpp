@@ -360,7 +360,6 @@ class Decoder {
   }
 
  public:
-
   // The models of speech outside the catalogue: English as a loop of the
   // model's phones following one another as its phone language model
   // counts them, Japanese as a loop of kana morae.
@@ -746,13 +745,15 @@ class SphinxRecognizer {
     if (utterance_.size() > keep) utterance_.erase(utterance_.begin(), utterance_.end() - static_cast<long>(keep));
   }
 
-  static Decoder::Hypothesis HearAgain(Decoder& decoder, const std::vector<std::int16_t>& audio) {
-    if (!decoder.Start()) return {};
+  // The utterance's audio heard from its start in a decoder it is not open in.
+  static bool HearFromStart(Decoder& decoder, const std::vector<std::int16_t>& audio) {
+    if (!decoder.Start()) return false;
     decoder.Process(audio.data(), audio.size());
-    return decoder.End();
+    return true;
   }
   Decoder::Hypothesis Dictate(const std::vector<std::int16_t>& audio) {
-    return dictationDecoder_ ? HearAgain(*dictationDecoder_, audio) : Decoder::Hypothesis{};
+    return dictationDecoder_ && HearFromStart(*dictationDecoder_, audio) ? dictationDecoder_->End()
+                                                                          : Decoder::Hypothesis{};
   }
 
   // The decoders that are to hear the utterance again: those that heard it
@@ -796,9 +797,7 @@ class SphinxRecognizer {
                         Decoder::Hypothesis& hs, Decoder::Hypothesis& hf) {
     if (!a.Any()) return;
     auto hear = [&](Decoder* decoder, Decoder::Hypothesis& h) {
-      if (!decoder->Start()) return;
-      decoder->Process(audio.data(), audio.size());
-      if (end) h = decoder->End();
+      if (HearFromStart(*decoder, audio) && end) h = decoder->End();
     };
     std::vector<std::thread> beside;
     double besideSeconds[2] = {0, 0};
@@ -847,7 +846,6 @@ class SphinxRecognizer {
     Decoder::Hypothesis unused;
     HearAgainSettled(SettleChannels(g, s, f, hg, hs), utterance_, false, unused, unused, unused);
   }
-
 
   // Ends the utterance in every decoder and queues what it came to: false
   // when it came to nothing.
