@@ -8,7 +8,6 @@
 #include <cstdlib>
 #include <filesystem>
 #include <numbers>
-#include <sstream>
 
 #include "app/converter_state.h"
 #include "hearing.h"
@@ -304,14 +303,7 @@ TEST_F(SpeechEndToEnd, FirstWordsWithAPauseAreHeardOnceAndWhole) {
   for (const char* name : {"Good morning", "See you later"}) {
     auto p = std::find_if(phrases.begin(), phrases.end(), [&](const auto& x) { return x.name == name; });
     ASSERT_NE(p, phrases.end());
-    std::vector<std::int16_t> audio;
-    std::istringstream words(p->reading);
-    for (std::string word; words >> word;) {
-      if (!audio.empty()) audio.insert(audio.end(), speech::kSampleRate * 3 / 10, 0);
-      auto w = corpus::Speak(word, voice);
-      audio.insert(audio.end(), w.begin(), w.end());
-    }
-    corpus::Hearing h = Hear({audio}, false);
+    corpus::Hearing h = Hear({corpus::SpeakWithPauses(p->reading, voice, 0.3)}, false);
     ASSERT_EQ(h.files.size(), 1u);
     EXPECT_EQ(h.files[0].texts, std::vector<std::string>{name});
   }

@@ -16,7 +16,6 @@
 #include <condition_variable>
 #include <cstdlib>
 #include <mutex>
-#include <sstream>
 #include <thread>
 
 #include "app/controls.h"
@@ -118,15 +117,7 @@ TEST(SpeechLive, EachPhraseFromALiveSourceWritesItsRecordOnce) {
   for (const char* name : {"Good morning", "Thank you", "See you later"}) {
     auto p = std::find_if(phrases.begin(), phrases.end(), [&](const auto& x) { return x.name == name; });
     ASSERT_NE(p, phrases.end());
-    std::vector<std::int16_t> audio;
-    std::istringstream words(p->reading);
-    std::string word;
-    while (words >> word) {
-      if (!audio.empty()) audio.insert(audio.end(), speech::kSampleRate * 3 / 10, 0);
-      auto w = corpus::Speak(word, voice);
-      audio.insert(audio.end(), w.begin(), w.end());
-    }
-    said.push_back({name, audio});
+    said.push_back({name, corpus::SpeakWithPauses(p->reading, voice, 0.3)});
   }
   test::WriteFile("Ninshiki.xml", corpus::CatalogueOf(phrases, 100, 999));
 

@@ -8,6 +8,7 @@
 #include <fstream>
 #include <functional>
 #include <random>
+#include <sstream>
 
 #include <unistd.h>
 
@@ -285,6 +286,17 @@ std::vector<std::int16_t> Speak(const std::string& text, const Condition& c, con
     std::rename((cached + ".tmp").c_str(), cached.c_str());
   }
   return samples;
+}
+
+std::vector<std::int16_t> SpeakWithPauses(const std::string& text, const Condition& condition, double pauseSeconds) {
+  std::vector<std::int16_t> audio;
+  std::istringstream words(text);
+  for (std::string word; words >> word;) {
+    if (!audio.empty()) audio.insert(audio.end(), static_cast<std::size_t>(pauseSeconds * speech::kSampleRate), 0);
+    auto w = Speak(word, condition);
+    audio.insert(audio.end(), w.begin(), w.end());
+  }
+  return audio;
 }
 
 std::vector<std::int16_t> RoomNoise(const Condition& c, double seconds, double speechRms) {

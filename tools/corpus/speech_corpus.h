@@ -53,6 +53,10 @@ std::vector<Condition> Conditions(const std::string& language, bool development)
 std::vector<std::int16_t> Speak(const std::string& text, const Condition& condition,
                                 const std::string& cacheDir = "");
 
+// The text's words spoken one by one under the condition, with a pause of
+// digital quiet between them (as someone who stops to think mid-phrase).
+std::vector<std::int16_t> SpeakWithPauses(const std::string& text, const Condition& condition, double pauseSeconds);
+
 // The noise of the condition's kind alone, as a room holds it between
 // commands: seconds long, at the level it has beside speech of speechRms.
 std::vector<std::int16_t> RoomNoise(const Condition& condition, double seconds, double speechRms);
