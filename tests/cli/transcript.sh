@@ -19,7 +19,18 @@ card=$(readlink -f "$3")
 shift 3
 runner=("$@")
 if [ -n "$expect" ]; then
-  diff -u "$expect" <("$0" "$demo" "$cli" "$card" "${runner[@]}") && echo "the same transcript"
+  # What the program said on stderr stays out of the transcript, but is shown
+  # when the transcript differs, to tell a fault from a slow start.
+  TRANSCRIPT_STDERR=$(mktemp)
+  export TRANSCRIPT_STDERR
+  trap 'rm -f "$TRANSCRIPT_STDERR"' EXIT
+  if diff -u "$expect" <("$0" "$demo" "$cli" "$card" "${runner[@]}"); then
+    echo "the same transcript"
+  else
+    echo "--- stderr of each command:" >&2
+    cat "$TRANSCRIPT_STDERR" >&2
+    exit 1
+  fi
   exit
 fi
 work=$(mktemp -d)
@@ -34,7 +45,8 @@ run() {
   local shown="$*"
   [ -n "${port:-}" ] && shown=${shown//$port/PORT}  # the card's port differs from run to run
   printf '$ %s\n' "$shown"
-  "${runner[@]}" "$cli" "$@" 2>/dev/null
+  [ -n "${TRANSCRIPT_STDERR:-}" ] && printf '$ %s\n' "$shown" >> "$TRANSCRIPT_STDERR"
+  "${runner[@]}" "$cli" "$@" 2>>"${TRANSCRIPT_STDERR:-/dev/null}"
   printf '[exit %d]\n' $?
 }
 show() {  # a file the program wrote, as hex
