@@ -128,8 +128,9 @@ TEST_F(SpeechEndToEnd, RoomNoiseIsNoCommandAndHidesNone) {
 
 // A voice higher in pitch and formants than the model's speakers, as a
 // child's, in a room's noise: after its first phrase the session takes the
-// readings of the decoder that hears the sound slower, and every later
-// phrase is heard; without that decoder some are not. A phrase heard on its
+// readings of the decoder that hears the sound slower, and the later
+// phrases are heard, all but one at most (this voice is far from any the
+// model learnt); without that decoder many are not. A phrase heard on its
 // own is read by that decoder too, since it scores clearly better on it.
 TEST_F(SpeechEndToEnd, AChildsVoiceIsHeardOnceTheSessionKnowsIt) {
   std::vector<corpus::Phrase> phrases(corpus::kJapanese.begin(), corpus::kJapanese.begin() + 8);
@@ -145,8 +146,8 @@ TEST_F(SpeechEndToEnd, AChildsVoiceIsHeardOnceTheSessionKnowsIt) {
     return n;
   };
   const std::size_t learnt = right(speech::SphinxOptions{}.shorterVoiceWarp), plain = right(1.0);
-  EXPECT_EQ(learnt, phrases.size() - 1);
-  EXPECT_LT(plain, learnt);
+  EXPECT_GE(learnt, phrases.size() - 2);
+  EXPECT_LT(plain + 2, learnt);
   // Each phrase a session of its own, as a one-file command line hears it:
   // there is nothing to learn the voice from but the phrase itself.
   auto alone = [&](double shorterVoiceWarp) {

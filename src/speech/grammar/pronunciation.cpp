@@ -190,6 +190,11 @@ std::optional<Phones> KanaPhones(std::string_view kana, KanaStyle style) {
     morae.push_back({it->second.consonant, it->second.vowel});
   }
   if (morae.empty()) return std::nullopt;
+  // Not the last mora's: a short D there ends many other words as well
+  // (おかえり took 踊って and 何歳).
+  if (style.tap)
+    for (std::size_t k = 0; k + 1 < morae.size(); ++k)
+      if (morae[k].consonant.rfind("R", 0) == 0) morae[k].consonant.replace(0, 1, "D");
   Phones out;
   const std::vector<bool> devoiced = style.devoiced ? DevoicedMorae(morae) : std::vector<bool>(morae.size());
   char last = 0;  // vowel of the phone written last
@@ -302,7 +307,7 @@ std::vector<Phones> Pronounce(std::string_view lexical, const Lexicon& lexicon,
     std::vector<Phones> variants;
     if (kind == Kind::Kana) {
       for (KanaStyle style : {KanaStyle{}, KanaStyle{.diphthongs = true}, KanaStyle{.nasalVowels = true},
-                              KanaStyle{.particleWa = true}, KanaStyle{.devoiced = true}})
+                              KanaStyle{.particleWa = true}, KanaStyle{.devoiced = true}, KanaStyle{.tap = true}})
         if (auto p = KanaPhones(run, style))
           if (std::find(variants.begin(), variants.end(), *p) == variants.end()) variants.push_back(*p);
     } else if (kind == Kind::Word) {
