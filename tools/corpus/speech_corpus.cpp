@@ -102,10 +102,21 @@ bool ToolsAvailable() {
 }
 
 namespace {
-// Debian's voice, or another one QUORVEL_OPEN_JTALK_VOICE names.
-std::string OpenJTalkVoice() {
+bool IsOpenJTalk(const std::string& voice) { return voice.rfind(kOpenJTalk, 0) == 0; }
+// Debian's voice, or another one QUORVEL_OPEN_JTALK_VOICE names; a style
+// ("open-jtalk+sad") is the file of that name beside it, as mei_normal's
+// mei_sad, and nothing when the voice has no styles.
+std::string OpenJTalkVoice(const std::string& voice) {
   const char* other = std::getenv("QUORVEL_OPEN_JTALK_VOICE");
-  return other && *other ? other : "/usr/share/hts-voice/nitech-jp-atr503-m001/nitech_jp_atr503_m001.htsvoice";
+  const std::string base =
+      other && *other ? other : "/usr/share/hts-voice/nitech-jp-atr503-m001/nitech_jp_atr503_m001.htsvoice";
+  if (voice.size() <= kOpenJTalk.size() + 1) return base;
+  const std::filesystem::path path(base);
+  const std::string stem = path.stem().string();
+  const std::size_t last = stem.rfind('_');
+  if (last == std::string::npos) return "";
+  return (path.parent_path() / (stem.substr(0, last + 1) + voice.substr(kOpenJTalk.size() + 1) + ".htsvoice"))
+      .string();
 }
 std::string Quote(const std::string& s) {
   std::string out = "'";
@@ -119,9 +130,9 @@ std::string Quote(const std::string& s) {
 // JTalk's pitch moves by a half-tone per 5 of espeak-ng's pitch from 50.
 std::string Synthesis(const std::string& text, const Condition& c, const std::string& raw) {
   const double rate = c.wpm / 160.0;
-  if (c.voice == kOpenJTalk)
+  if (IsOpenJTalk(c.voice))
     return "printf %s " + Quote(text) + " | open_jtalk -x /var/lib/mecab/dic/open-jtalk/naist-jdic -m " +
-           Quote(OpenJTalkVoice()) + " -r " +
+           Quote(OpenJTalkVoice(c.voice)) + " -r " +
            std::to_string(rate) + " -fm " + std::to_string((c.pitch - 50) / 5.0) + " -ow " + Quote(raw);
   if (c.voice.rfind(kFlitePrefix, 0) == 0)
     return "flite -voice " + Quote(c.voice.substr(std::strlen(kFlitePrefix))) +
@@ -132,7 +143,7 @@ std::string Synthesis(const std::string& text, const Condition& c, const std::st
 }  // namespace
 
 bool VoiceInstalled(const Condition& condition) {
-  return condition.voice != kOpenJTalk || std::ifstream(OpenJTalkVoice()).good();
+  return !IsOpenJTalk(condition.voice) || std::ifstream(OpenJTalkVoice(condition.voice)).good();
 }
 
 std::vector<std::int16_t> Speak(const std::string& text, const std::string& voice, int wpm,
@@ -153,7 +164,10 @@ std::vector<Condition> Conditions(const std::string& language, bool development)
             {"Andy pink 20 dB", ja + "+Andy", 165, 45, "", 20, N::Pink},
             {"m5 pitch +300", ja + "+m5", 155, 50, "pitch 300", 30, N::White},
             {"f4 babble 18 dB", ja + "+f4", 160, 55, "", 18, N::Babble},
-            {"Open JTalk pink 17 dB", kOpenJTalk, 160, 50, "", 17, N::Pink}};
+            {"Open JTalk pink 17 dB", kOpenJTalk, 160, 50, "", 17, N::Pink},
+            {"Open JTalk sad", kOpenJTalk + "+sad", 150, 45, "", 35, N::White},
+            {"Open JTalk happy, fast, cheap mic", kOpenJTalk + "+happy", 195, 55, "sinc 200-5000 gain -6", 30,
+             N::White}};
   if (language == "ja")
     return {{"m2 130", ja + "+m2", 130, 45, "", 35, N::White},
             {"f2 185 low", ja + "+f2", 185, 35, "", 30, N::White},
@@ -252,7 +266,7 @@ void AddNoise(const Condition& c, std::vector<std::int16_t>& samples, unsigned s
 
 std::vector<std::int16_t> Speak(const std::string& text, const Condition& c, const std::string& cacheDir) {
   std::string key = text + "|" + std::to_string(c.leadSeconds) + "|" + std::to_string(c.trailSeconds) + "|" +
-                    c.voice + (c.voice == kOpenJTalk ? OpenJTalkVoice() : "") + "|" + std::to_string(c.wpm) + "|" + std::to_string(c.pitch) + "|" + c.sox + "|" + std::to_string(c.noiseSnrDb) + "|" + std::to_string(static_cast<int>(c.noise));
+                    c.voice + (IsOpenJTalk(c.voice) ? OpenJTalkVoice(c.voice) : "") + "|" + std::to_string(c.wpm) + "|" + std::to_string(c.pitch) + "|" + c.sox + "|" + std::to_string(c.noiseSnrDb) + "|" + std::to_string(static_cast<int>(c.noise));
   const std::string cached =
       cacheDir.empty() ? "" : cacheDir + "/" + std::to_string(std::hash<std::string>{}(key)) + ".wav";
   std::vector<std::int16_t> samples;

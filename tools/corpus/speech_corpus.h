@@ -22,8 +22,9 @@ extern const std::vector<std::string> kOtherEnglish;
 // firstVoice on, and an UNDEFINE entry with voice undefinedVoice unless 0.
 std::string CatalogueOf(const std::vector<Phrase>& phrases, int firstVoice, int undefinedVoice);
 
-// The voice of Open JTalk (Japanese), and flite's voices by name after the
-// prefix ("flite:slt").
+// The voice of Open JTalk (Japanese), another style of it after a plus
+// ("open-jtalk+sad": the file named so beside that voice), and flite's
+// voices by name after the prefix ("flite:slt").
 inline const std::string kOpenJTalk = "open-jtalk";
 inline constexpr char kFlitePrefix[] = "flite:";
 
@@ -32,7 +33,7 @@ inline constexpr char kFlitePrefix[] = "flite:";
 // it afterwards.
 struct Condition {
   std::string name;     // short, for the tables
-  std::string voice;    // espeak-ng voice, e.g. "ja+f2", "en-gb-x-rp+klatt"; kOpenJTalk; "flite:awb"
+  std::string voice;    // espeak-ng voice, e.g. "ja+f2", "en-gb-x-rp+klatt"; kOpenJTalk(+style); "flite:awb"
   int wpm = 160;        // speaking rate
   int pitch = 50;       // espeak-ng pitch, 0 to 99
   std::string sox;      // sox effects after the voice (tempo, pitch, reverb, band-pass, gain)
