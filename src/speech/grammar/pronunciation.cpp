@@ -190,8 +190,8 @@ std::optional<Phones> KanaPhones(std::string_view kana, KanaStyle style) {
     morae.push_back({it->second.consonant, it->second.vowel});
   }
   if (morae.empty()) return std::nullopt;
-  // Not the last mora's: a short D there ends many other words as well
-  // (おかえり took 踊って and 何歳).
+  // The r tapped, as D; but the last mora keeps its R, since a short D
+  // there would end many other words as well (おかえり took 踊って and 何歳).
   if (style.tap)
     for (std::size_t k = 0; k + 1 < morae.size(); ++k)
       if (morae[k].consonant.rfind("R", 0) == 0) morae[k].consonant.replace(0, 1, "D");
