@@ -114,10 +114,11 @@ TEST(PronunciationTest, WordsNumbersAndFallback) {
   EXPECT_EQ(Pronounce("こんばんは", lex),
             (std::vector<Phones>{"K OW M B AA N HH AA", "K OW M B AA NG HH AA", "K OW UW N B AA UW N HH AA",
                                  "K OW M B AA N W AA"}));
-  // The n before g stays NG. ら行 also tapped, as D, but in the last mora.
+  // The n before g stays NG. ら行 also tapped, as D, but in a final り.
   EXPECT_EQ(Pronounce("りんご", lex), (std::vector<Phones>{"R IY NG G OW", "D IY NG G OW"}));
   EXPECT_EQ(Pronounce("しりとり", lex), (std::vector<Phones>{"SH IY R IY T OW R IY", "SH IY D IY T OW R IY"}));
-  EXPECT_EQ(Pronounce("ヌムレ", lex), (std::vector<Phones>{"N UW M UW R EH"}));
+  EXPECT_EQ(Pronounce("ヌムレ", lex), (std::vector<Phones>{"N UW M UW R EH", "N UW M UW D EH"}));
+  EXPECT_EQ(Pronounce("おかえり", lex), (std::vector<Phones>{"OW K AA EH R IY"}));
   // Unvoiced vowels: u between K/S sounds and at the end, of two in a row only the first.
   EXPECT_EQ(Pronounce("ですか", lex), (std::vector<Phones>{"D EH S UW K AA", "D EH S K AA"}));
   EXPECT_EQ(Pronounce("きくす", lex), (std::vector<Phones>{"K IY K UW S UW", "K K UW S"}));

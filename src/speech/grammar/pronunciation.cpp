@@ -190,11 +190,14 @@ std::optional<Phones> KanaPhones(std::string_view kana, KanaStyle style) {
     morae.push_back({it->second.consonant, it->second.vowel});
   }
   if (morae.empty()) return std::nullopt;
-  // The r tapped, as D; but the last mora keeps its R, since a short D
-  // there would end many other words as well (おかえり took 踊って and 何歳).
+  // The r tapped, as D; but a final り keeps its R: its i is short and
+  // weak, so tapped it is hardly more than a D, which ends many other words
+  // as well (おかえり took 踊って and 何歳). A final ら, る, れ or ろ has the
+  // weight of its vowel and is tapped like any other.
   if (style.tap)
-    for (std::size_t k = 0; k + 1 < morae.size(); ++k)
-      if (morae[k].consonant.rfind("R", 0) == 0) morae[k].consonant.replace(0, 1, "D");
+    for (std::size_t k = 0; k < morae.size(); ++k)
+      if (morae[k].consonant.rfind("R", 0) == 0 && (k + 1 < morae.size() || morae[k].vowel != 'i'))
+        morae[k].consonant.replace(0, 1, "D");
   Phones out;
   const std::vector<bool> devoiced = style.devoiced ? DevoicedMorae(morae) : std::vector<bool>(morae.size());
   char last = 0;  // vowel of the phone written last

@@ -43,9 +43,9 @@ struct KanaStyle {
   // i and u between voiceless consonants, and a final u after one, left
   // out, as people say them (です, して, すき).
   bool devoiced = false;
-  // The r of ら行 as D, but in the last mora: said with a tap of the
-  // tongue, which the model knows from American English "butter" as a
-  // short D rather than as its own R.
+  // The r of ら行 as D, but in a final り: said with a tap of the tongue,
+  // which the model knows from American English "butter" as a short D
+  // rather than as its own R.
   bool tap = false;
 };
 
