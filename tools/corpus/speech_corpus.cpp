@@ -167,7 +167,11 @@ std::vector<Condition> Conditions(const std::string& language, bool development)
             {"Open JTalk pink 17 dB", kOpenJTalk, 160, 50, "", 17, N::Pink},
             {"Open JTalk sad", kOpenJTalk + "+sad", 150, 45, "", 35, N::White},
             {"Open JTalk happy, fast, cheap mic", kOpenJTalk + "+happy", 195, 55, "sinc 200-5000 gain -6", 30,
-             N::White}};
+             N::White},
+            // Children, the robot's own players: the whole voice raised, its
+            // formants with its pitch, as a shorter vocal tract has them.
+            {"f1 child, pitch +700", ja + "+f1", 160, 70, "pitch 700", 30, N::White},
+            {"Open JTalk child, pitch +600", kOpenJTalk, 160, 50, "pitch 600", 30, N::White}};
   if (language == "ja")
     return {{"m2 130", ja + "+m2", 130, 45, "", 35, N::White},
             {"f2 185 low", ja + "+f2", 185, 35, "", 30, N::White},
@@ -177,7 +181,9 @@ std::vector<Condition> Conditions(const std::string& language, bool development)
             {"Annie pink 12 dB", ja + "+Annie", 160, 55, "", 12, N::Pink},
             {"m7 pitch -250", ja + "+m7", 165, 50, "pitch -250", 30, N::White},
             {"quiet mic", ja + "+m6", 160, 50, "gain -20", 30, N::White},
-            {"Open JTalk high, fast, telephone", kOpenJTalk, 180, 65, "sinc 300-3400 gain -3", 30, N::White}};
+            {"Open JTalk high, fast, telephone", kOpenJTalk, 180, 65, "sinc 300-3400 gain -3", 30, N::White},
+            {"f5 child, pitch +750", ja + "+f5", 165, 65, "pitch 750", 30, N::White},
+            {"Open JTalk child fast, pink 22 dB", kOpenJTalk, 180, 55, "pitch 650", 22, N::Pink}};
   if (development)
     return {{"en-us m1 140", en + "+m1", 140, 50, "", 35, N::White},
             {"en-us f1 175 high", en + "+f1", 175, 70, "", 30, N::White},
@@ -187,7 +193,8 @@ std::vector<Condition> Conditions(const std::string& language, bool development)
             {"en-gb-x-rp pink 20 dB", "en-gb-x-rp+Andy", 165, 45, "", 20, N::Pink},
             {"en-us m5 pitch +300", en + "+m5", 155, 50, "pitch 300", 30, N::White},
             {"en-029 babble 18 dB", "en-029+f4", 160, 55, "", 18, N::Babble},
-            {"flite awb pink 17 dB", kFlitePrefix + std::string("awb"), 160, 50, "", 17, N::Pink}};
+            {"flite awb pink 17 dB", kFlitePrefix + std::string("awb"), 160, 50, "", 17, N::Pink},
+            {"en-us f2 child, pitch +700", en + "+f2", 160, 70, "pitch 700", 30, N::White}};
   return {{"en-us m2 130", en + "+m2", 130, 45, "", 35, N::White},
           {"en-us-nyc f2 185 low", "en-us-nyc+f2", 185, 35, "", 30, N::White},
           {"en-us m4 telephone", en + "+m4", 160, 50, "sinc 300-3400 gain -3", 30, N::White},
@@ -197,7 +204,8 @@ std::vector<Condition> Conditions(const std::string& language, bool development)
           {"en-us m7 pitch -250", en + "+m7", 165, 50, "pitch -250", 30, N::White},
           {"en-us quiet mic", en + "+m6", 160, 50, "gain -20", 30, N::White},
           {"flite slt slow, telephone", kFlitePrefix + std::string("slt"), 140, 50, "sinc 300-3400 gain -3", 30,
-           N::White}};
+           N::White},
+          {"en-gb f1 child, pitch +800", "en-gb+f1", 165, 60, "pitch 800", 30, N::White}};
 }
 
 namespace {
