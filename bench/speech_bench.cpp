@@ -52,6 +52,7 @@ struct Settings {
   double vad = speech::SphinxOptions{}.vadThreshold;
   double warp = speech::SphinxOptions{}.frequencyWarp;
   double shorterWarp = speech::SphinxOptions{}.shorterVoiceWarp;
+  double shortestWarp = speech::SphinxOptions{}.shortestVoiceWarp;
   std::vector<std::string> decoderArgs;  // passed on to every decoder
   std::string weighedFile;  // where children append every weighed utterance
   std::string cache = "/tmp/quorvel-corpus-cache";
@@ -90,6 +91,7 @@ Run HearTogether(const std::string& catalogue, const std::vector<Utterance>& utt
   options.vadThreshold = gSettings.vad;
   options.frequencyWarp = gSettings.warp;
   options.shorterVoiceWarp = gSettings.shorterWarp;
+  options.shortestVoiceWarp = gSettings.shortestWarp;
   options.trace = std::getenv("QUORVEL_SPEECH_TRACE") != nullptr;
   for (const auto& u : utterances) options.audioFiles.push_back(u.audio);
   options.audioOptions.realTime = realTime;
@@ -322,6 +324,7 @@ int main(int argc, char** argv) {
     else if (a == "--vad") gSettings.vad = std::atof(next().c_str());
     else if (a == "--warp") gSettings.warp = std::atof(next().c_str());
     else if (a == "--shorter-warp") gSettings.shorterWarp = std::atof(next().c_str());
+    else if (a == "--shortest-warp") gSettings.shortestWarp = std::atof(next().c_str());
     else if (a == "--decoder") {
       std::istringstream words(next());
       for (std::string w; words >> w;) gSettings.decoderArgs.push_back(w);
@@ -337,7 +340,7 @@ int main(int argc, char** argv) {
                    "usage: quorvel-speech-bench [--part dev|test] [--language ja|en] [--jobs N]\n"
                    "         [--reject-ja X] [--reject-en X] [--weighed FILE] [--quick] [--each-alone]\n"
                    "         [--denoise DB] [--noise-path P] [--vad T]\n"
-                   "         [--warp W] [--shorter-warp W]\n"
+                   "         [--warp W] [--shorter-warp W] [--shortest-warp W]\n"
                    "         [--decoder \"-name value ...\"] [--no-latency]\n");
       return a == "--help" ? 0 : 2;
     }
@@ -386,6 +389,7 @@ int main(int argc, char** argv) {
           << " --reject-ja " << gSettings.rejectJa << " --reject-en " << gSettings.rejectEn
           << " --denoise " << gSettings.denoise << " --noise-path " << gSettings.noisePath << " --vad " << gSettings.vad
           << " --warp " << gSettings.warp << " --shorter-warp " << gSettings.shorterWarp
+          << " --shortest-warp " << gSettings.shortestWarp
           << (gSettings.quick ? " --quick" : "") << (gSettings.eachAlone ? " --each-alone" : "")
           << (gSettings.weighedFile.empty() ? "" : " --weighed '" + gSettings.weighedFile + "'");
       if (!gSettings.decoderArgs.empty()) {

@@ -5,8 +5,10 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
 #include <numbers>
 
 #include "app/converter_state.h"
@@ -35,17 +37,25 @@ class SpeechEndToEnd : public ::testing::Test {
     return audio;
   }
   corpus::Hearing Hear(const std::vector<std::vector<std::int16_t>>& audio, bool act,
-                       const std::function<void(ConverterState&)>& setup = {}, int noiseSuppressDb = 0,
-                       double shorterVoiceWarp = speech::SphinxOptions{}.shorterVoiceWarp) {
+                       const std::function<void(ConverterState&)>& setup = {},
+                       const std::function<void(speech::SphinxOptions&)>& tune = {}) {
     speech::SphinxOptions options;
     options.audioFiles = audio;
-    options.noiseSuppressDb = noiseSuppressDb;
-    options.shorterVoiceWarp = shorterVoiceWarp;
+    if (tune) tune(options);
     options.trace = std::getenv("QUORVEL_SPEECH_TRACE") != nullptr;
     corpus::Hearing h = corpus::HearInFolder(dir.path().string(), std::move(options), act, setup);
     EXPECT_TRUE(h.started);
     EXPECT_EQ(h.files.size(), audio.size());
     return h;
+  }
+  // Options with the shorter voice's decoder slowed this much (1: none,
+  // nor the shortest's) and the shortest's so (by default as shipped).
+  static std::function<void(speech::SphinxOptions&)> Warped(
+      double shorter, double shortest = speech::SphinxOptions{}.shortestVoiceWarp) {
+    return [=](speech::SphinxOptions& o) {
+      o.shorterVoiceWarp = shorter;
+      o.shortestVoiceWarp = shortest;
+    };
   }
   test::TempDir dir;
 };
@@ -117,7 +127,7 @@ TEST_F(SpeechEndToEnd, RoomNoiseIsNoCommandAndHidesNone) {
   for (std::size_t i = 0; i < 4; ++i) audio.push_back(corpus::Speak(phrases[i * 3].reading, room));
   for (int suppressDb : {0, -15}) {
     test::WriteFile(dir / "card/ADDON/REMOTE.LOG", "");
-    corpus::Hearing h = Hear(audio, true, {}, suppressDb);
+    corpus::Hearing h = Hear(audio, true, {}, [&](speech::SphinxOptions& o) { o.noiseSuppressDb = suppressDb; });
     ASSERT_EQ(h.files.size(), audio.size());
     EXPECT_EQ(h.files[0].texts, std::vector<std::string>{}) << suppressDb;
     EXPECT_EQ(h.files[0].commandFile, "");
@@ -140,7 +150,7 @@ TEST_F(SpeechEndToEnd, AChildsVoiceIsHeardOnceTheSessionKnowsIt) {
   for (const auto& p : phrases) audio.push_back(corpus::Speak(p.reading, child));
   // Phrases heard right after the first, which the session learns the voice from.
   auto right = [&](double shorterVoiceWarp) {
-    corpus::Hearing h = Hear(audio, false, {}, 0, shorterVoiceWarp);
+    corpus::Hearing h = Hear(audio, false, {}, Warped(shorterVoiceWarp));
     std::size_t n = 0;
     for (std::size_t i = 1; i < h.files.size(); ++i) n += h.files[i].texts == std::vector<std::string>{phrases[i].name};
     return n;
@@ -153,7 +163,7 @@ TEST_F(SpeechEndToEnd, AChildsVoiceIsHeardOnceTheSessionKnowsIt) {
   auto alone = [&](double shorterVoiceWarp) {
     std::size_t n = 0;
     for (std::size_t i = 0; i < 4; ++i) {
-      const corpus::Hearing h = Hear({audio[i]}, false, {}, 0, shorterVoiceWarp);
+      const corpus::Hearing h = Hear({audio[i]}, false, {}, Warped(shorterVoiceWarp));
       n += !h.files.empty() && h.files[0].texts == std::vector<std::string>{phrases[i].name};
     }
     return n;
@@ -161,6 +171,33 @@ TEST_F(SpeechEndToEnd, AChildsVoiceIsHeardOnceTheSessionKnowsIt) {
   const std::size_t aloneRight = alone(speech::SphinxOptions{}.shorterVoiceWarp);
   EXPECT_EQ(aloneRight, 4u);
   EXPECT_LT(alone(1.0), aloneRight);
+}
+
+// A younger child's voice, shorter still than the shorter voice hears
+// best: once that one is ahead, the shortest voice's decoder listens too
+// and the session climbs to it, and many more phrases are heard than with
+// the shorter voice alone.
+TEST_F(SpeechEndToEnd, AYoungerChildsVoiceClimbsToTheShortestVoice) {
+  const std::vector<corpus::Phrase>& phrases = corpus::kJapanese;
+  test::WriteFile(dir / "Ninshiki.xml", corpus::CatalogueOf(phrases, 100, 0));
+  const corpus::Condition child{"younger child", "ja+f1", 160, 70, "pitch 700", 30, corpus::Condition::White};
+  std::vector<std::vector<std::int16_t>> audio;
+  for (const auto& p : phrases) audio.push_back(corpus::Speak(p.reading, child));
+  // The phrases heard right after the first ten, which the session learns the voice from.
+  const std::size_t learning = 10;
+  auto right = [&](double shortest) {
+    corpus::Hearing h = Hear(audio, false, {}, Warped(speech::SphinxOptions{}.shorterVoiceWarp, shortest));
+    std::size_t n = 0;
+    for (std::size_t i = learning; i < h.files.size(); ++i)
+      n += h.files[i].texts == std::vector<std::string>{phrases[i].name};
+    return n;
+  };
+  const std::size_t climbed = right(speech::SphinxOptions{}.shortestVoiceWarp);
+  const std::size_t shorterOnly = right(speech::SphinxOptions{}.shorterVoiceWarp);
+  std::printf("younger child: %zu of %zu right, with the shorter voice alone %zu\n", climbed,
+              phrases.size() - learning, shorterOnly);
+  EXPECT_GE(climbed * 100, (phrases.size() - learning) * 85);
+  EXPECT_LT(shorterOnly + 4, climbed);
 }
 
 // A parent's many phrases, then the child's: the session has learnt the
@@ -187,7 +224,7 @@ TEST_F(SpeechEndToEnd, AChildAfterAParentIsHeardWithinSomeTenPhrases) {
       n += h.files[i].texts == std::vector<std::string>{phrases[(i - (audio.size() - childs.size())) % 8].name};
     return n;
   };
-  EXPECT_EQ(lastRight(parents), lastRight({}));
+  EXPECT_GE(lastRight(parents), lastRight({}));
 }
 
 // The same voice beside an UNDEFINE entry: once the session takes the

@@ -1,6 +1,7 @@
 #include "speech/engine/pocketsphinx_engine.h"
 
 #include <algorithm>
+#include <array>
 #include <atomic>
 #include <chrono>
 #include <cmath>
@@ -41,9 +42,25 @@ double ThreadSeconds() {
 }
 
 // What a decoder is for: the catalogue grammar (also as a shorter voice
-// hears it), the free model of other speech it is weighed against, or
-// dictation.
-enum class DecoderKind { Grammar, Free, Dictation, ShorterGrammar };
+// and the shortest hear it), the free model of other speech it is weighed
+// against, or dictation.
+enum class DecoderKind { Grammar, Free, Dictation, ShorterGrammar, ShortestGrammar };
+constexpr int kDecoderKinds = 5;
+
+// How much slower a decoder of this kind hears the sound (1: as it is).
+double WarpOf(const SphinxOptions& o, DecoderKind kind) {
+  if (kind == DecoderKind::ShorterGrammar) return o.shorterVoiceWarp;
+  if (kind == DecoderKind::ShortestGrammar) return o.shortestVoiceWarp;
+  return 1.0;
+}
+// Whether a session has a decoder of this kind: each slower voice's only
+// when it is slower than the one before it.
+bool RungWanted(const SphinxOptions& o, DecoderKind kind) {
+  if (kind == DecoderKind::ShorterGrammar) return o.shorterVoiceWarp > 1.0;
+  if (kind == DecoderKind::ShortestGrammar)
+    return o.shorterVoiceWarp > 1.0 && o.shortestVoiceWarp > o.shorterVoiceWarp;
+  return true;
+}
 
 const char kFreeEnglish[] = "free-english";
 const char kFreeJapanese[] = "free-japanese";
@@ -164,7 +181,8 @@ class Decoder {
     // The library keeps one warp for the whole process: every decoder has it.
     const std::string warp = std::to_string(o.frequencyWarp);
     if (o.frequencyWarp != 1.0) args.insert(args.end(), {"-warp_type", "inverse_linear", "-warp_params", warp.c_str()});
-    const bool grammar = kind == DecoderKind::Grammar || kind == DecoderKind::ShorterGrammar;
+    const bool grammar = kind == DecoderKind::Grammar || kind == DecoderKind::ShorterGrammar ||
+                         kind == DecoderKind::ShortestGrammar;
     const std::string pip = std::to_string(o.grammarPhoneWeight), topn = std::to_string(o.grammarGaussians);
     if (grammar) {
       // A catalogue's search is small, so it can afford wider beams than
@@ -186,17 +204,18 @@ class Decoder {
     if (!ps) return nullptr;
     auto d = std::unique_ptr<Decoder>(new Decoder);
     d->ps = ps;
-    if (kind == DecoderKind::ShorterGrammar || (kind == DecoderKind::Free && o.shorterVoiceWarp > 1.0)) {
+    const double slowBy = kind == DecoderKind::Free ? o.shorterVoiceWarp : WarpOf(o, kind);
+    if (slowBy > 1.0) {
       // Played slower by the warp, the sound's frequencies all come down by
       // it: a shorter voice, heard as a longer one. Its frames grow alike,
-      // so a score per frame still compares. The free model hears it so
-      // while the session takes the shorter voice's readings.
+      // so a score per frame still compares. The free model hears it as
+      // slowly as the voice whose readings the session takes.
       int err = 0;
-      d->stretch_ = speex_resampler_init(1, kSampleRate, static_cast<spx_uint32_t>(kSampleRate * o.shorterVoiceWarp),
+      d->stretch_ = speex_resampler_init(1, kSampleRate, static_cast<spx_uint32_t>(kSampleRate * slowBy),
                                          SPEEX_RESAMPLER_QUALITY_DEFAULT, &err);
       if (!d->stretch_) return nullptr;
-      d->stretchBy_ = o.shorterVoiceWarp;
-      d->slowed_ = kind == DecoderKind::ShorterGrammar;
+      d->stretchBy_ = slowBy;
+      d->slowed_ = kind != DecoderKind::Free;
     }
     if (kind == DecoderKind::Free && !d->SetFreeModels(o)) return nullptr;
     return d;
@@ -214,11 +233,15 @@ class Decoder {
     double acoustic = 0;  // acoustic log-likelihood of the best path (decoder units)
   };
 
-  // Whether the next utterance is heard played slower (a decoder that can).
-  void SlowDown(bool on) {
-    if (!open && stretch_) slowed_ = on;
+  // How much slower the next utterance is heard (1: as it is), for a
+  // decoder that can hear it slower.
+  void SlowDown(double by) {
+    if (open || !stretch_) return;
+    slowed_ = by > 1.0;
+    if (!slowed_ || by == stretchBy_) return;
+    speex_resampler_set_rate(stretch_, kSampleRate, static_cast<spx_uint32_t>(kSampleRate * by));
+    stretchBy_ = by;
   }
-  bool Slowed() const { return slowed_; }
   bool Start() {
     if (!open) {
       open = ps_start_utt(ps) == 0;
@@ -434,7 +457,7 @@ class Decoder {
 // not load the models again.
 struct DecoderPool {
   std::mutex mutex;
-  std::vector<std::unique_ptr<Decoder>> idle[4];
+  std::vector<std::unique_ptr<Decoder>> idle[kDecoderKinds];
   std::unique_ptr<Decoder> Take(const SphinxOptions& o, DecoderKind kind) {
     {
       std::lock_guard lock(mutex);
@@ -530,7 +553,7 @@ class SphinxRecognizer {
     shared_->pool.Give(std::move(grammarDecoder_), DecoderKind::Grammar);
     shared_->pool.Give(std::move(freeDecoder_), DecoderKind::Free);
     shared_->pool.Give(std::move(dictationDecoder_), DecoderKind::Dictation);
-    shared_->pool.Give(std::move(shorterDecoder_), DecoderKind::ShorterGrammar);
+    for (Slower& r : slower_) shared_->pool.Give(std::move(r.decoder), r.kind);
   }
 
   HResult SetInput(std::shared_ptr<AudioInput> input) {
@@ -568,10 +591,11 @@ class SphinxRecognizer {
         prefix));
     std::lock_guard lock(mutex_);
     AbortUtterance();
-    if (!shorterDecoder_ && shared_->options.shorterVoiceWarp > 1.0)
-      shorterDecoder_ = shared_->pool.Take(shared_->options, DecoderKind::ShorterGrammar);
+    for (Slower& r : slower_)
+      if (!r.decoder && RungWanted(shared_->options, r.kind)) r.decoder = shared_->pool.Take(shared_->options, r.kind);
     grammarReady_ = false;
-    for (Decoder* decoder : {grammarDecoder_.get(), shorterDecoder_.get()}) {
+    for (int k = 0; k < kRungs; ++k) {
+      Decoder* decoder = RungDecoder(k);
       if (!decoder) continue;
       ps_decoder_t* ps = decoder->ps;
       for (const auto& t : graph->tokens)
@@ -639,12 +663,32 @@ class SphinxRecognizer {
   Decoder* Primary() const { return UsesGrammar() ? grammarDecoder_.get() : dictationDecoder_.get(); }
 
   bool Rejecting() const { return UsesGrammar() && UsesDictation() && freeDecoder_; }
-  // Whether the session takes the shorter voice's readings.
-  bool ShorterChosen() const { return UsesGrammar() && shorterDecoder_ && shorterLead_ > 0; }
+
+  // The grammar's decoders, plain voice first (rung 0), then the shorter
+  // voice and the shortest; null where there is none.
+  static constexpr int kRungs = 3;
+  using Rungs = std::array<Decoder::Hypothesis, kRungs>;
+  using Heard = std::array<bool, kRungs>;
+  Decoder* RungDecoder(int k) const { return k == 0 ? grammarDecoder_.get() : slower_[k - 1].decoder.get(); }
+  double RungWarp(int k) const { return k == 0 ? 1.0 : WarpOf(shared_->options, slower_[k - 1].kind); }
+  // The rung whose readings the session takes: each above the plain one
+  // while it is ahead of the rung below it, and listening.
+  int ChosenRung() const {
+    int k = 0;
+    while (UsesGrammar() && k + 1 < kRungs && slower_[k].decoder && slower_[k].listens && slower_[k].lead > 0) ++k;
+    return k;
+  }
+  // Which rungs are in the utterance now.
+  Heard RungsOpen(bool g) const {
+    Heard open{};
+    for (int k = 0; k < kRungs; ++k) open[k] = g && RungDecoder(k) && RungDecoder(k)->open;
+    return open;
+  }
 
   void AbortUtterance() {
     grammarDecoder_->Abort();
-    if (shorterDecoder_) shorterDecoder_->Abort();
+    for (Slower& r : slower_)
+      if (r.decoder) r.decoder->Abort();
     if (freeDecoder_) freeDecoder_->Abort();
     if (dictationDecoder_) dictationDecoder_->Abort();
     utterance_.clear();
@@ -691,15 +735,19 @@ class SphinxRecognizer {
     // last moments to begin the next one.
     if (utterance_.empty()) utterance_ = carried_;
     KeepUtteranceAudio(s, n);
-    Decoder* shorter = g && shorterListens_ ? shorterDecoder_.get() : nullptr;
-    if (g && !grammarDecoder_->open) ps_set_search(grammarDecoder_->ps, kCatalogueSearch);
-    if (shorter && !shorter->open) ps_set_search(shorter->ps, kCatalogueSearch);
+    std::array<Decoder*, kRungs> rungs{};
+    for (int k = 0; k < kRungs; ++k) {
+      rungs[k] = g && (k == 0 || slower_[k - 1].listens) ? RungDecoder(k) : nullptr;
+      if (rungs[k] && !rungs[k]->open) ps_set_search(rungs[k]->ps, kCatalogueSearch);
+    }
     if (f && !freeDecoder_->open) {
       ps_set_search(freeDecoder_->ps, japanese_ ? kFreeJapanese : kFreeEnglish);
       // The grammar's score it is weighed against is the chosen voice's.
-      freeDecoder_->SlowDown(ShorterChosen());
+      freeRung_ = ChosenRung();
+      freeDecoder_->SlowDown(RungWarp(freeRung_));
     }
-    for (Decoder* dec : {g ? grammarDecoder_.get() : nullptr, shorter, f ? freeDecoder_.get() : nullptr,
+    static_assert(kRungs == 3);
+    for (Decoder* dec : {rungs[0], rungs[1], rungs[2], f ? freeDecoder_.get() : nullptr,
                          d ? dictationDecoder_.get() : nullptr}) {
       if (!dec) continue;
       const bool starting = !dec->open;
@@ -708,7 +756,7 @@ class SphinxRecognizer {
     }
     carried_.clear();
     if (speechSeen_ && !heardAgain_ && gate_.Opened() && gate_.QuietFrames() >= kWordsEndedFrames)
-      HearAgainEarly(g, shorter != nullptr, f);
+      HearAgainEarly(g, f);
     // The decoders' voice detection says quiet after endSilenceFrames. A
     // whole phrase ends there; anything else is held a while longer, so a
     // pause inside a phrase does not cut it in two.
@@ -758,13 +806,16 @@ class SphinxRecognizer {
 
   // The decoders that are to hear the utterance again: those that heard it
   // while their mean of the microphone's sound was hardly the microphone's
-  // yet, now that its words (hg, hs: what the grammar's decoders made of it)
+  // yet, now that its words (h: what the grammar's decoders made of it)
   // give them the mean; they are stopped and take it.
   struct Again {
-    Decoder *grammar = nullptr, *shorter = nullptr, *free = nullptr;
-    bool Any() const { return grammar || shorter || free; }
+    std::array<Decoder*, kRungs> grammar{};
+    Decoder* free = nullptr;
+    bool Any() const {
+      return free || std::any_of(grammar.begin(), grammar.end(), [](Decoder* d) { return d != nullptr; });
+    }
   };
-  Again SettleChannels(bool g, bool s, bool f, const Decoder::Hypothesis& hg, const Decoder::Hypothesis& hs) {
+  Again SettleChannels(const Heard& heard, bool f, const Rungs& h) {
     auto settle = [](Decoder* decoder, const Decoder::Hypothesis& h) -> Decoder* {
       if (!decoder || decoder->ChannelSettled() || !decoder->CanSettle(h)) return nullptr;
       decoder->Abort();
@@ -772,15 +823,14 @@ class SphinxRecognizer {
       return decoder;
     };
     Again a;
-    a.grammar = settle(g ? grammarDecoder_.get() : nullptr, hg);
-    a.shorter = settle(s ? shorterDecoder_.get() : nullptr, hs);
+    for (int k = 0; k < kRungs; ++k) a.grammar[k] = settle(heard[k] ? RungDecoder(k) : nullptr, h[k]);
     // The free model's score is only a measure for the grammar's when both
     // heard the sound through the same mean: it takes the mean of the
-    // grammar decoder it is weighed against, not one of its own from its
-    // own reading of the words (a few morae, or none).
-    const bool freeSlowed = f && freeDecoder_->Slowed();
-    Decoder* weighedAgainst = !f ? nullptr : freeSlowed ? (s ? shorterDecoder_.get() : nullptr) : grammarDecoder_.get();
-    const bool weighedAgain = freeSlowed ? a.shorter : a.grammar;
+    // grammar decoder it is weighed against (the one that heard the sound
+    // as slowly), not one of its own from its own reading of the words (a
+    // few morae, or none).
+    Decoder* weighedAgainst = f && heard[freeRung_] ? RungDecoder(freeRung_) : nullptr;
+    const bool weighedAgain = a.grammar[freeRung_] != nullptr;
     if (weighedAgainst && (weighedAgain || (!freeDecoder_->ChannelSettled() && weighedAgainst->ChannelSettled()))) {
       freeDecoder_->Abort();
       freeDecoder_->TakeChannel(*weighedAgainst);
@@ -793,28 +843,29 @@ class SphinxRecognizer {
   // so the answer waits for one more pass, not several. With `end` each
   // ends the utterance and its words replace what it made of it before;
   // otherwise they listen on, the utterance not being over.
-  void HearAgainSettled(const Again& a, const std::vector<std::int16_t>& audio, bool end, Decoder::Hypothesis& hg,
-                        Decoder::Hypothesis& hs, Decoder::Hypothesis& hf) {
+  void HearAgainSettled(const Again& a, const std::vector<std::int16_t>& audio, bool end, Rungs& h,
+                        Decoder::Hypothesis& hf) {
     if (!a.Any()) return;
-    auto hear = [&](Decoder* decoder, Decoder::Hypothesis& h) {
-      if (HearFromStart(*decoder, audio) && end) h = decoder->End();
+    auto hear = [&](Decoder* decoder, Decoder::Hypothesis& into) {
+      if (HearFromStart(*decoder, audio) && end) into = decoder->End();
     };
     std::vector<std::thread> beside;
-    double besideSeconds[2] = {0, 0};
-    auto hearBeside = [&](Decoder* decoder, Decoder::Hypothesis& h, double& seconds) {
+    std::array<double, kRungs> besideSeconds{};  // the free model's, then the slower voices'
+    auto hearBeside = [&](Decoder* decoder, Decoder::Hypothesis& into, double& seconds) {
       beside.emplace_back([&, decoder] {
         const double t0 = ThreadSeconds();
-        hear(decoder, h);
+        hear(decoder, into);
         seconds = ThreadSeconds() - t0;
       });
     };
     if (a.free) hearBeside(a.free, hf, besideSeconds[0]);
-    if (a.shorter) hearBeside(a.shorter, hs, besideSeconds[1]);
-    if (a.grammar) hear(a.grammar, hg);
+    for (int k = 1; k < kRungs; ++k)
+      if (a.grammar[k]) hearBeside(a.grammar[k], h[k], besideSeconds[k]);
+    if (a.grammar[0]) hear(a.grammar[0], h[0]);
     for (auto& t : beside) t.join();
     if (!beside.empty()) {
       std::lock_guard lock(shared_->mutex);
-      shared_->stats.decodeSeconds += besideSeconds[0] + besideSeconds[1];
+      for (double seconds : besideSeconds) shared_->stats.decodeSeconds += seconds;
     }
   }
 
@@ -824,37 +875,38 @@ class SphinxRecognizer {
   // that pass at the end. Only when the sound heard already goes on past
   // the words as far as the mean takes in: then the mean is the one the
   // end would give.
-  void HearAgainEarly(bool g, bool s, bool f) {
-    g = g && grammarDecoder_->open;
-    s = s && shorterDecoder_ && shorterDecoder_->open;
+  void HearAgainEarly(bool g, bool f) {
+    const Heard heard = RungsOpen(g);
     f = f && freeDecoder_->open;
-    const bool learning = (g && !grammarDecoder_->ChannelSettled()) || (s && !shorterDecoder_->ChannelSettled()) ||
-                          (f && !freeDecoder_->ChannelSettled());
+    bool learning = f && !freeDecoder_->ChannelSettled();
+    for (int k = 0; k < kRungs; ++k) learning = learning || (heard[k] && !RungDecoder(k)->ChannelSettled());
     if (!learning) return;
-    Decoder::Hypothesis hg = g ? grammarDecoder_->Current() : Decoder::Hypothesis{};
-    Decoder::Hypothesis hs = s ? shorterDecoder_->Current() : Decoder::Hypothesis{};
     // A decoder still learning must have words to take the mean from;
     // else the end decides, with all the utterance's words.
-    auto ready = [](Decoder* decoder, const Decoder::Hypothesis& h) {
-      return decoder->ChannelSettled() || (decoder->HeardPast(h) && decoder->CanSettle(h));
-    };
-    if ((g && !ready(grammarDecoder_.get(), hg)) || (s && !ready(shorterDecoder_.get(), hs))) return;
+    Rungs h;
+    for (int k = 0; k < kRungs; ++k) {
+      if (!heard[k]) continue;
+      Decoder* decoder = RungDecoder(k);
+      h[k] = decoder->Current();
+      if (!decoder->ChannelSettled() && !(decoder->HeardPast(h[k]) && decoder->CanSettle(h[k]))) return;
+    }
     heardAgain_ = true;
     if (shared_->options.trace)
       std::fprintf(stderr, "utterance: heard again %.2f s into it, after %d frames of quiet\n",
                    static_cast<double>(utterance_.size()) / kSampleRate, gate_.QuietFrames());
-    Decoder::Hypothesis unused;
-    HearAgainSettled(SettleChannels(g, s, f, hg, hs), utterance_, false, unused, unused, unused);
+    Rungs unused;
+    Decoder::Hypothesis unusedFree;
+    HearAgainSettled(SettleChannels(heard, f, h), utterance_, false, unused, unusedFree);
   }
 
   // Ends the utterance in every decoder and queues what it came to: false
   // when it came to nothing.
   bool FinishUtterance() {
-    bool g = UsesGrammar() && grammarDecoder_->open;
-    bool s = g && shorterDecoder_ && shorterDecoder_->open;
+    const bool g = UsesGrammar() && grammarDecoder_->open;
+    const Heard heard = RungsOpen(g);
     bool f = Rejecting() && freeDecoder_->open;
     bool d = UsesDictation() && dictationDecoder_->open;
-    bool heard = speechSeen_, heardAgain = heardAgain_;
+    bool spoken = speechSeen_, heardAgain = heardAgain_;
     speechSeen_ = false;
     heardAgain_ = false;
     heldSamples_ = 0;
@@ -862,58 +914,70 @@ class SphinxRecognizer {
     gate_.Forget();
     std::vector<std::int16_t> audio;
     audio.swap(utterance_);
-    Decoder::Hypothesis hg = g ? grammarDecoder_->End() : Decoder::Hypothesis{};
-    Decoder::Hypothesis hs = s ? shorterDecoder_->End() : Decoder::Hypothesis{};
+    Rungs h;
+    for (int k = 0; k < kRungs; ++k)
+      if (heard[k]) h[k] = RungDecoder(k)->End();
     Decoder::Hypothesis hf = f ? freeDecoder_->End() : Decoder::Hypothesis{};
     Decoder::Hypothesis hd = d ? dictationDecoder_->End() : Decoder::Hypothesis{};
-    if (!heard) return false;
-    if (!heardAgain) HearAgainSettled(SettleChannels(g, s, f, hg, hs), audio, true, hg, hs, hf);
+    if (!spoken) return false;
+    if (!heardAgain) HearAgainSettled(SettleChannels(heard, f, h), audio, true, h, hf);
     std::string text;
     // The reading of the voice the session has scored better so far; this
-    // utterance's scores count for the next, when both heard a phrase in it
-    // (noise alone says nothing of the voice).
-    const std::string plainShown = g ? DisplayOf(hg.text, *grammar_, prefix_) : "";
-    const std::string shorterShown = s ? DisplayOf(hs.text, *grammar_, prefix_) : "";
-    const bool plainPhrase = hg.frames > 0 && !plainShown.empty();
-    const bool shorterPhrase = s && hs.frames > 0 && !shorterShown.empty();
-    const double lead = plainPhrase && shorterPhrase ? hs.acoustic / hs.frames - hg.acoustic / hg.frames : 0;
+    // utterance's scores count for the next, when two rungs side by side
+    // both heard a phrase in it (noise alone says nothing of the voice).
+    std::array<std::string, kRungs> shown;
+    Heard phrase{};
+    std::array<double, kRungs> lead{};  // how much better per frame than the rung below
+    for (int k = 0; k < kRungs; ++k) {
+      if (heard[k]) shown[k] = DisplayOf(h[k].text, *grammar_, prefix_);
+      phrase[k] = heard[k] && h[k].frames > 0 && !shown[k].empty();
+      if (k > 0 && phrase[k] && phrase[k - 1])
+        lead[k] = h[k].acoustic / h[k].frames - h[k - 1].acoustic / h[k - 1].frames;
+    }
     // Before any phrase has told the voice (the first words of a session,
     // a recording heard on its own), a Japanese phrase decides alone, and
-    // the slower voice only when it scores clearly better: one utterance's
-    // scores are chancy, and most men's voices are the plain one's. English
-    // phrases keep the plain reading: there one phrase's scores chose worse.
-    const bool firstByItself = japanese_ && plainPhrase && shorterPhrase && lead > kFirstPhraseLead;
-    const bool shorterChosen = s && (voiceHeard_ ? ShorterChosen() : firstByItself);
-    const Decoder::Hypothesis& chosen = shorterChosen ? hs : hg;
-    const std::string& shown = shorterChosen ? shorterShown : plainShown;
-    LearnVoice(hg, s, plainPhrase, shorterPhrase, lead);
+    // a slower voice only when it scores clearly better than the one below:
+    // one utterance's scores are chancy, and most men's voices are the plain
+    // one's. English phrases keep the plain reading: there one phrase's
+    // scores chose worse.
+    int chosen = 0;
+    if (voiceHeard_) {
+      chosen = ChosenRung();
+      while (chosen > 0 && !heard[chosen]) --chosen;
+    } else if (japanese_) {
+      while (chosen + 1 < kRungs && phrase[chosen] && phrase[chosen + 1] && lead[chosen + 1] > kFirstPhraseLead)
+        ++chosen;
+    }
     // Noise alone: nothing was said.
-    if (g && shown.empty() && chosen.text.find(kNoiseWord) != std::string::npos) {
-      if (shared_->options.trace) std::fprintf(stderr, "utterance: noise alone over %d frames\n", chosen.frames);
+    const bool noiseAlone = g && shown[chosen].empty() && h[chosen].text.find(kNoiseWord) != std::string::npos;
+    // The grammar's reading, unless the free model of other speech explains
+    // the sound clearly better: their acoustic scores per frame of the
+    // utterance, so the measure does not grow with its length. Both heard
+    // the sound at one speed, the chosen voice's (a free model that heard it
+    // otherwise is weighed against the rung it heard it as).
+    const int weighedRung = heard[freeRung_] ? freeRung_ : chosen;
+    const Decoder::Hypothesis& weighed = h[weighedRung];
+    const double margin = weighed.frames > 0 ? (weighed.acoustic - hf.acoustic) / weighed.frames : 0;
+    const double threshold = japanese_ ? shared_->options.rejectJapanese : shared_->options.rejectEnglish;
+    const bool outOfGrammar = f && !noiseAlone && (shown[chosen].empty() || margin < threshold);
+    LearnVoice(h[0], heard, phrase, lead, !f || (!outOfGrammar && margin >= threshold + kClearlyTaken));
+    if (noiseAlone) {
+      if (shared_->options.trace) std::fprintf(stderr, "utterance: noise alone over %d frames\n", h[chosen].frames);
       return false;
     }
     if (f) {
-      // The grammar's reading, unless the free model of other speech
-      // explains the sound clearly better: their acoustic scores per frame
-      // of the utterance, so the measure does not grow with its length.
-      // Both heard the sound at one speed, the chosen voice's (a free model
-      // that heard it otherwise is weighed against the plain grammar).
-      const Decoder::Hypothesis& weighed = freeDecoder_->Slowed() == shorterChosen ? chosen : hg;
-      const double margin = weighed.frames > 0 ? (weighed.acoustic - hf.acoustic) / weighed.frames : 0;
-      const double threshold = japanese_ ? shared_->options.rejectJapanese : shared_->options.rejectEnglish;
-      const bool outOfGrammar = shown.empty() || margin < threshold;
       if (outOfGrammar) hd = Dictate(audio);
-      text = outOfGrammar ? hd.text : shown;
+      text = outOfGrammar ? hd.text : shown[chosen];
       if (shared_->options.trace)
         std::fprintf(stderr, "utterance: grammar \"%s\" free \"%s\" margin %.1f over %d frames, dictation \"%s\", "
-                             "shorter voice ahead by %.1f\n",
-                     shown.c_str(), hf.text.c_str(), margin, weighed.frames, hd.text.c_str(), shorterLead_);
+                             "voice %d of %d\n",
+                     shown[chosen].c_str(), hf.text.c_str(), margin, weighed.frames, hd.text.c_str(), chosen, kRungs);
       std::lock_guard lock(shared_->mutex);
-      shared_->stats.weighed.push_back({shared_->stats.audioSamples, shown, weighed.acoustic - hf.acoustic,
+      shared_->stats.weighed.push_back({shared_->stats.audioSamples, shown[chosen], weighed.acoustic - hf.acoustic,
                                         weighed.frames, hf.wordFrames, weighed.wordFrames, hf.acoustic,
-                                        freeDecoder_->Slowed() && shorterChosen});
+                                        weighedRung > 0});
     } else {
-      text = g ? shown : hd.text;
+      text = g ? shown[chosen] : hd.text;
     }
     {
       std::lock_guard lock(shared_->mutex);
@@ -924,29 +988,46 @@ class SphinxRecognizer {
     return true;
   }
 
-  // After an utterance: when both grammar decoders heard a phrase in it,
-  // its scores count for the next ones. Once the plain voice is clearly
-  // ahead, the shorter one hears only now and then, enough to notice another
+  // After an utterance: when two rungs side by side both heard a phrase in
+  // it, its scores count for the next ones. Once the rung below is clearly
+  // ahead, a slower voice hears only now and then, enough to notice another
   // speaker; on every phrase again while it scores better, and after one
   // that the plain voice scored clearly worse than its recent phrases (a
   // child after a parent), so it learns the new voice from its first words.
-  void LearnVoice(const Decoder::Hypothesis& plain, bool shorterHeard, bool plainPhrase, bool shorterPhrase,
-                  double lead) {
-    const double perFrame = plainPhrase ? plain.acoustic / plain.frames : 0;
-    if (plainPhrase && shorterPhrase) {
-      shorterLead_ = std::clamp(shorterLead_ + lead, -kLeadBound, kLeadBound);
-      voiceHeard_ = true;
+  // The shortest voice listens only while the shorter one is ahead of the
+  // plain one (a voice shorter than a woman's is a child's). It learns only
+  // from phrases clearly taken (`taken`), and each must score better
+  // than the shorter voice by a margin: other speech, babble and reverb
+  // forced onto the catalogue's phrases score better the more they are
+  // slowed, and once there, other speech is turned away less. The shorter
+  // voice learns from all, so that a child whose phrases the plain voice
+  // turns away still reaches it.
+  void LearnVoice(const Decoder::Hypothesis& plain, const Heard& heard, const Heard& phrase,
+                  const std::array<double, kRungs>& lead, bool taken) {
+    const double perFrame = phrase[0] ? plain.acoustic / plain.frames : 0;
+    const bool fell = phrase[0] && plainPhrases_ > 0 && perFrame < plainMean_ - kPlainFall;
+    if (phrase[0]) plainMean_ = plainPhrases_++ > 0 ? plainMean_ + (perFrame - plainMean_) / kPlainRecent : perFrame;
+    for (int k = 1; k < kRungs; ++k) {
+      Slower& r = slower_[k - 1];
+      if (!r.decoder) continue;
+      if (phrase[k] && phrase[k - 1] && (k == 1 || taken)) {
+        r.lead = std::clamp(r.lead + lead[k] - (k > 1 ? kShortestCost : 0), -kLeadBound, kLeadBound);
+        if (k == 1) voiceHeard_ = true;
+      }
+      r.sinceHeard = heard[k] ? 0 : r.sinceHeard + 1;
+      // A new voice wakes the shorter voice; the shortest follows once
+      // that one is ahead.
+      const bool woken = k == 1 && fell;
+      const bool belowAhead = k == 1 || slower_[k - 2].lead > 0;
+      r.listens = belowAhead &&
+                  (r.lead > -kShorterPausedLead || lead[k] > 0 || woken || r.sinceHeard + 1 >= kShorterHearsEvery);
     }
-    const bool fell = plainPhrase && plainPhrases_ > 0 && perFrame < plainMean_ - kPlainFall;
-    if (plainPhrase)
-      plainMean_ = plainPhrases_++ > 0 ? plainMean_ + (perFrame - plainMean_) / kPlainRecent : perFrame;
-    sinceShorterHeard_ = shorterHeard ? 0 : sinceShorterHeard_ + 1;
     if (shared_->options.trace)
-      std::fprintf(stderr, "voice: shorter one %s, scored %.1f better, ahead by %.1f; plain one %.1f per frame%s\n",
-                   shorterHeard ? "heard" : "paused", lead, shorterLead_, perFrame,
-                   fell ? ", clearly worse than of late" : "");
-    shorterListens_ = shorterLead_ > -kShorterPausedLead || lead > 0 || fell ||
-                      sinceShorterHeard_ + 1 >= kShorterHearsEvery;
+      std::fprintf(stderr,
+                   "voice: shorter one %s, scored %.1f better, ahead by %.1f; shortest one %s, scored %.1f better "
+                   "than it, ahead by %.1f; plain one %.1f per frame%s\n",
+                   heard[1] ? "heard" : "paused", lead[1], slower_[0].lead, heard[2] ? "heard" : "paused", lead[2],
+                   slower_[1].lead, perFrame, fell ? ", clearly worse than of late" : "");
   }
 
   void Work() {
@@ -1007,11 +1088,22 @@ class SphinxRecognizer {
   std::condition_variable wake_;
   std::thread worker_;
   std::shared_ptr<AudioInput> input_;
-  std::unique_ptr<Decoder> grammarDecoder_, freeDecoder_, dictationDecoder_, shorterDecoder_;
-  // How much better per frame the shorter voice's grammar has scored than
-  // the plain one, summed over the session's phrases: above 0, its readings
-  // count.
-  double shorterLead_ = 0;
+  std::unique_ptr<Decoder> grammarDecoder_, freeDecoder_, dictationDecoder_;
+  // The grammar heard as the shorter voice and as the shortest: the rungs
+  // above the plain voice's decoder.
+  struct Slower {
+    std::unique_ptr<Decoder> decoder;
+    DecoderKind kind;
+    // How much better per frame it has scored than the rung below, summed
+    // over the session's phrases: above 0, its readings count (when the
+    // rung below is ahead too).
+    double lead = 0;
+    bool listens = true;
+    int sinceHeard = 0;  // utterances since it last heard one
+  };
+  std::array<Slower, kRungs - 1> slower_{
+      {{nullptr, DecoderKind::ShorterGrammar}, {nullptr, DecoderKind::ShortestGrammar, -kShortestBehind}}};
+  int freeRung_ = 0;  // the rung whose speed the free model heard the utterance at
   // The lead is held within this bound, some five phrases' worth (a phrase
   // mostly moves it by 5 to 10), so a new speaker (a child after a parent)
   // takes over within some ten phrases however long the session.
@@ -1023,11 +1115,22 @@ class SphinxRecognizer {
   // the first).
   bool voiceHeard_ = false;
   static constexpr double kFirstPhraseLead = 2.5;
-  // How far the plain voice must be ahead for the shorter one to pause, and
+  // How much better per frame the shortest voice must score a phrase than
+  // the shorter one for it to count in its favour: over the bench's
+  // development voices, women and reverb scored it 0 to 1 better than the
+  // shorter voice (yet were heard worse), children 2 to 5.
+  static constexpr double kShortestCost = 1.5;
+  // The shortest voice starts this far behind, so that no one phrase (a
+  // television switched on, heard as words) carries the session there.
+  static constexpr double kShortestBehind = 1.5;
+  // How far above the rejection line a phrase's margin must be for it to
+  // count as clearly taken: the catalogue's phrases mostly score 6 to 9
+  // above it, other speech taken by chance just above it.
+  static constexpr double kClearlyTaken = 5;
+  // How far the rung below must be ahead for a slower voice to pause, and
   // how often it hears while paused (every this many utterances).
   static constexpr double kShorterPausedLead = 20;
   static constexpr int kShorterHearsEvery = 4;
-  int sinceShorterHeard_ = 0;  // utterances since the shorter one last heard one
   // The plain voice's score per frame over its recent phrases (about the
   // last kPlainRecent), and how far below it a phrase scores when another
   // voice speaks.
@@ -1035,7 +1138,6 @@ class SphinxRecognizer {
   long plainPhrases_ = 0;
   static constexpr double kPlainRecent = 8;
   static constexpr double kPlainFall = 6;
-  bool shorterListens_ = true;
   std::unique_ptr<Denoiser> denoiser_ =
       shared_->options.noiseSuppressDb < 0 ? std::make_unique<Denoiser>(shared_->options.noiseSuppressDb) : nullptr;
   std::shared_ptr<const CompiledGrammar> grammar_;
@@ -1132,8 +1234,8 @@ void PocketSphinxEngine::Preload() {
     shared->GetLexicon();
     for (DecoderKind kind : {DecoderKind::Grammar, DecoderKind::Free, DecoderKind::Dictation})
       shared->pool.Give(Decoder::Create(shared->options, kind), kind);
-    if (shared->options.shorterVoiceWarp > 1.0)
-      shared->pool.Give(Decoder::Create(shared->options, DecoderKind::ShorterGrammar), DecoderKind::ShorterGrammar);
+    for (DecoderKind kind : {DecoderKind::ShorterGrammar, DecoderKind::ShortestGrammar})
+      if (RungWanted(shared->options, kind)) shared->pool.Give(Decoder::Create(shared->options, kind), kind);
     std::lock_guard lock(shared->mutex);
     shared->loading = false;
     // Under the lock, so a cancel that returns has no call still running.

@@ -74,6 +74,13 @@ struct SphinxOptions {
   // save decoding time: every one again while it scores better, and after a
   // phrase the plain one scored clearly worse than of late (a new voice).
   double shorterVoiceWarp = 1.25;
+  // A third grammar decoder hears the sound slower still (a child's voice,
+  // shorter again; at most shorterVoiceWarp: none). It listens only while
+  // the shorter voice is ahead of the plain one, and its readings count
+  // once it has scored clearly better than the shorter voice's over the
+  // session's phrases that were taken; it pauses and hears now and then as
+  // the shorter one does.
+  double shortestVoiceWarp = 1.45;
   // Further options of the grammar's decoder as name, value pairs (for
   // measurements).
   std::vector<std::string> decoderArgs;
@@ -95,7 +102,7 @@ struct SphinxStats {
     int frames, speechFrames;  // all, and those the free model put sounds in
     int wordFrames;            // those the grammar put words in
     double free;               // the free model's own acoustic score
-    bool slowed;               // both heard the sound played slower (the shorter voice's)
+    bool slowed;               // both heard the sound played slower (a shorter voice's)
   };
   std::vector<Weighed> weighed;
   // The samples fed when each utterance ended at the quiet after it,
