@@ -187,7 +187,7 @@ void Judge(const Run& run, const std::vector<Utterance>& utterances, const std::
 // whether the grammar heard the right phrase (in-grammar speech) or nothing
 // (other speech, which is then rejected whatever the margin); the last is
 // the free model's own score, how well anything the model knows fits, and
-// whether both heard the sound played slower, as the shorter voice's.
+// the voice both heard the sound as (0 plain, higher ones slower).
 void AppendWeighed(const Run& run, const std::vector<Utterance>& utterances, const std::string& lang,
                    const std::string& condition) {
   if (gSettings.weighedFile.empty()) return;
@@ -202,7 +202,7 @@ void AppendWeighed(const Run& run, const std::vector<Utterance>& utterances, con
     const std::string& expected = utterances[file].expected;
     out << lang << '\t' << condition << '\t' << (expected.empty() ? "other" : "in") << '\t'
         << (expected.empty() ? w.grammar.empty() : w.grammar == expected) << '\t' << (w.frames > 0 ? w.difference / w.frames : 0) << '\t' << w.difference << '\t'
-        << w.frames << '\t' << w.speechFrames << '\t' << w.wordFrames << '\t' << w.grammar << '\t' << w.free << '\t' << w.slowed << '\n';
+        << w.frames << '\t' << w.speechFrames << '\t' << w.wordFrames << '\t' << w.grammar << '\t' << w.free << '\t' << w.rung << '\n';
   }
 }
 

@@ -975,7 +975,7 @@ class SphinxRecognizer {
       std::lock_guard lock(shared_->mutex);
       shared_->stats.weighed.push_back({shared_->stats.audioSamples, shown[chosen], weighed.acoustic - hf.acoustic,
                                         weighed.frames, hf.wordFrames, weighed.wordFrames, hf.acoustic,
-                                        weighedRung > 0});
+                                        weighedRung});
     } else {
       text = g ? shown[chosen] : hd.text;
     }
@@ -1101,8 +1101,12 @@ class SphinxRecognizer {
     bool listens = true;
     int sinceHeard = 0;  // utterances since it last heard one
   };
+  // The shortest voice waits, like later on, until the shorter one is
+  // ahead: on the session's first words every decoder hears them again
+  // once the microphone is learnt, and a third grammar there (the slowest
+  // to hear) kept the first answer some 150 ms past the others.
   std::array<Slower, kRungs - 1> slower_{
-      {{nullptr, DecoderKind::ShorterGrammar}, {nullptr, DecoderKind::ShortestGrammar, -kShortestBehind}}};
+      {{nullptr, DecoderKind::ShorterGrammar}, {nullptr, DecoderKind::ShortestGrammar, -kShortestBehind, false}}};
   int freeRung_ = 0;  // the rung whose speed the free model heard the utterance at
   // The lead is held within this bound, some five phrases' worth (a phrase
   // mostly moves it by 5 to 10), so a new speaker (a child after a parent)

@@ -102,7 +102,7 @@ struct SphinxStats {
     int frames, speechFrames;  // all, and those the free model put sounds in
     int wordFrames;            // those the grammar put words in
     double free;               // the free model's own acoustic score
-    bool slowed;               // both heard the sound played slower (a shorter voice's)
+    int rung;                  // the voice both heard it as: 0 plain, higher ones played slower
   };
   std::vector<Weighed> weighed;
   // The samples fed when each utterance ended at the quiet after it,
