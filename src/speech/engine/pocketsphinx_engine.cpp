@@ -960,13 +960,7 @@ class SphinxRecognizer {
     const double margin = weighed.frames > 0 ? (weighed.acoustic - hf.acoustic) / weighed.frames : 0;
     const double threshold = japanese_ ? shared_->options.rejectJapanese : shared_->options.rejectEnglish;
     const bool outOfGrammar = f && !noiseAlone && (shown[chosen].empty() || margin < threshold);
-    // Clearly taken, for the shortest voice: as that voice would weigh it.
-    // The free model heard it as the shorter voice, and the shortest scored
-    // better than that one by its lead; else a child whose phrases the
-    // shorter voice hears too poorly to take would never climb.
-    const double shortestAbove = weighedRung == 1 && phrase[1] && phrase[2] ? std::max(0.0, lead[2]) : 0.0;
-    LearnVoice(h[0], heard, phrase, lead,
-               !f || (!shown[chosen].empty() && margin + shortestAbove >= threshold + kClearlyTaken));
+    LearnVoice(h[0], heard, phrase, lead, !f || (!outOfGrammar && margin >= threshold + kClearlyTaken));
     if (noiseAlone) {
       if (shared_->options.trace) std::fprintf(stderr, "utterance: noise alone over %d frames\n", h[chosen].frames);
       return false;
