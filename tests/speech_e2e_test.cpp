@@ -1,6 +1,7 @@
 // The real recogniser end to end: espeak-ng speaks catalogue readings, the
 // PocketSphinx session hears them as the window would, and the robot's
 // command file receives the record of what was heard.
+#include <bit>
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -377,39 +378,66 @@ TEST_F(SpeechEndToEnd, FirstWordsBesideUndefineAreWeighedAsLaterOnes) {
 // A recording at any rate and with any number of channels is heard at the
 // recogniser's 16 kHz: the speech band at its level and length, and sound
 // above 8 kHz filtered out, not folded down onto the words.
-TEST(WavInput, RatesAndChannelsBecomeTheRecognisersSound) {
+// Every uncompressed format a recorder writes, at any rate and with any
+// channels, comes to the recogniser as the same tone at 16 kHz; sound
+// above 8 kHz is filtered out, not folded onto the words.
+TEST(WavInput, FormatsRatesAndChannelsBecomeTheRecognisersSound) {
+  constexpr std::uint16_t kPcm = 1, kFloat = 3, kExtensible = 0xFFFE;
   struct Case {
     std::uint32_t rate;
     std::uint16_t channels;
-    double hz, kept;  // a tone, and how much of it is heard
-  } cases[] = {{16000, 1, 1000, 1}, {48000, 2, 1000, 1}, {44100, 1, 3000, 1}, {8000, 1, 1000, 1},
-               {48000, 1, 12000, 0}, {44100, 2, 10000, 0}, {22050, 1, 9500, 0}};
+    double hz, kept;  // a tone, and how much of it is heard (below 0: the file is refused)
+    std::uint16_t format = kPcm, bits = 16;
+  } cases[] = {{16000, 1, 1000, 1},          {48000, 2, 1000, 1},           {44100, 1, 3000, 1},
+               {8000, 1, 1000, 1},           {48000, 1, 12000, 0},          {44100, 2, 10000, 0},
+               {22050, 1, 9500, 0},          {16000, 1, 1000, 1, kPcm, 8},  {48000, 2, 1000, 1, kPcm, 24},
+               {16000, 1, 1000, 1, kPcm, 32}, {44100, 2, 1000, 1, kFloat, 32}, {16000, 1, 1000, 1, kFloat, 64},
+               {48000, 2, 1000, 1, kExtensible, 24}, {16000, 1, 1000, -1, 2 /* ADPCM */, 16},
+               {16000, 1, 1000, -1, kPcm, 12},    {16000, 1, 1000, -1, kFloat, 16}};
   test::TempDir dir;
-  auto le = [](std::uint32_t v, int bytes) {
+  auto le = [](std::uint64_t v, int bytes) {
     std::string out;
     for (int i = 0; i < bytes; ++i) out += static_cast<char>(v >> (8 * i) & 0xFF);
     return out;
   };
+  auto sample = [&](double x, std::uint16_t format, std::uint16_t bits) {
+    if (format == kFloat && bits == 32) return le(std::bit_cast<std::uint32_t>(static_cast<float>(x)), 4);
+    if (format == kFloat) return le(std::bit_cast<std::uint64_t>(x), 8);
+    if (bits == 8) return le(static_cast<std::uint8_t>(std::lround(128 + 127 * x)), 1);
+    const auto v = static_cast<std::int64_t>(std::llround(x * static_cast<double>((1ull << (bits - 1)) - 1)));
+    return le(static_cast<std::uint64_t>(v), bits / 8);
+  };
   for (const auto& c : cases) {
+    const bool extensible = c.format == kExtensible;
+    const std::uint16_t format = extensible ? kPcm : c.format;
     std::string data;
     for (std::uint32_t i = 0; i < c.rate; ++i) {  // one second
-      const auto v = static_cast<std::int16_t>(10000 * std::sin(2 * std::numbers::pi * c.hz * i / c.rate));
-      for (int k = 0; k < c.channels; ++k) data += le(static_cast<std::uint16_t>(v), 2);
+      const double v = 10000.0 / 32768 * std::sin(2 * std::numbers::pi * c.hz * i / c.rate);
+      for (int k = 0; k < c.channels; ++k) data += sample(v, format, c.bits);
     }
-    const std::string wav = "RIFF" + le(static_cast<std::uint32_t>(36 + data.size()), 4) + "WAVEfmt " + le(16, 4) +
-                            le(1, 2) + le(c.channels, 2) + le(c.rate, 4) + le(c.rate * c.channels * 2, 4) +
-                            le(c.channels * 2u, 2) + le(16, 2) + "data" + le(static_cast<std::uint32_t>(data.size()), 4) +
-                            data;
-    test::WriteFile(dir / "tone.wav", wav);
+    const std::uint16_t block = static_cast<std::uint16_t>(c.channels * c.bits / 8);
+    std::string fmt = le(c.format, 2) + le(c.channels, 2) + le(c.rate, 4) + le(c.rate * block, 4) + le(block, 2) +
+                      le(c.bits, 2);
+    // The extensible header's sub-format names the samples' own: PCM's GUID starts with 1.
+    if (extensible) fmt += le(22, 2) + le(c.bits, 2) + le(3, 4) + le(format, 2) + std::string(14, '\x10');
+    const std::string body = "WAVEfmt " + le(fmt.size(), 4) + fmt + "data" + le(data.size(), 4) + data;
+    test::WriteFile(dir / "tone.wav", "RIFF" + le(body.size(), 4) + body);
     std::vector<std::int16_t> samples;
     std::string error;
+    const std::string what = std::to_string(c.rate) + " Hz, " + std::to_string(c.bits) + " bits, format " +
+                             std::to_string(c.format) + ", a tone of " + std::to_string(c.hz);
+    if (c.kept < 0) {
+      EXPECT_FALSE(speech::LoadWav(dir / "tone.wav", samples, error)) << what;
+      EXPECT_NE(error.find("tone.wav"), std::string::npos) << error;
+      continue;
+    }
     ASSERT_TRUE(speech::LoadWav(dir / "tone.wav", samples, error)) << error;
-    EXPECT_NEAR(static_cast<double>(samples.size()), speech::kSampleRate, 2) << c.rate;
+    EXPECT_NEAR(static_cast<double>(samples.size()), speech::kSampleRate, 2) << what;
     double power = 0;
     const std::size_t from = samples.size() / 10, to = samples.size() - from;
     for (std::size_t i = from; i < to; ++i) power += static_cast<double>(samples[i]) * samples[i];
     const double rms = std::sqrt(power / static_cast<double>(to - from));
-    EXPECT_NEAR(rms / (10000 / std::sqrt(2.0)), c.kept, 0.1) << c.rate << " Hz, a tone of " << c.hz;
+    EXPECT_NEAR(rms / (10000 / std::sqrt(2.0)), c.kept, 0.1) << what;
   }
 }
 

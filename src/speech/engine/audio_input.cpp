@@ -1,6 +1,8 @@
 #include "speech/engine/audio_input.h"
 
+#include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <cstring>
 #include <thread>
 
@@ -64,6 +66,30 @@ bool Resample(std::vector<std::int16_t> in, std::uint32_t rate, std::vector<std:
   return true;
 }
 
+// One sample of an uncompressed WAV file, at full scale -1 to 1: PCM of 8
+// bits (unsigned), 16, 24 or 32, or floating point of 32 or 64. Recorders
+// and editors write all of these (Audacity floats by default).
+double SampleAt(const std::string& b, std::size_t at, bool floating, std::uint16_t bytes) {
+  if (floating) {
+    if (bytes == 4) {
+      const std::uint32_t bits = U32(b, at);
+      float v;
+      std::memcpy(&v, &bits, sizeof v);
+      return v;
+    }
+    const std::uint64_t bits = U32(b, at) | static_cast<std::uint64_t>(U32(b, at + 4)) << 32;
+    double v;
+    std::memcpy(&v, &bits, sizeof v);
+    return v;
+  }
+  if (bytes == 1) return (static_cast<unsigned char>(b[at]) - 128) / 128.0;
+  // The sample's bytes as the top of a 32-bit value, so its sign is the value's.
+  std::uint32_t v = 0;
+  for (std::uint16_t i = 0; i < bytes; ++i)
+    v |= static_cast<std::uint32_t>(static_cast<unsigned char>(b[at + i])) << (8 * (4 - bytes + i));
+  return static_cast<std::int32_t>(v) / 2147483648.0;
+}
+
 }  // namespace
 
 bool LoadWav(const std::string& path, std::vector<std::int16_t>& samples, std::string& error) {
@@ -96,17 +122,24 @@ bool LoadWav(const std::string& path, std::vector<std::int16_t>& samples, std::s
     }
     at = body + size + (size & 1);
   }
-  if (format != 1 || bits != 16 || channels == 0 || rate < 4000 || rate > 192000 || !dataAt) {
-    error = path + ": only 16-bit PCM WAV files can be heard";
+  constexpr std::uint16_t kPcm = 1, kFloat = 3;
+  const bool floating = format == kFloat;
+  const bool known = (format == kPcm && (bits == 8 || bits == 16 || bits == 24 || bits == 32)) ||
+                     (floating && (bits == 32 || bits == 64));
+  if (!known || channels == 0 || rate < 4000 || rate > 192000 || !dataAt) {
+    error = path + ": only uncompressed WAV files can be heard (PCM of 8 to 32 bits, or floating point)";
     return false;
   }
-  std::size_t frames = dataSize / (2u * channels);
+  const auto bytes = static_cast<std::uint16_t>(bits / 8);
+  const std::size_t frameBytes = std::size_t{bytes} * channels;
+  std::size_t frames = dataSize / frameBytes;
   std::vector<std::int16_t> mono(frames);
   for (std::size_t f = 0; f < frames; ++f) {
-    long sum = 0;
-    for (std::size_t c = 0; c < channels; ++c)
-      sum += static_cast<std::int16_t>(U16(b, dataAt + (f * channels + c) * 2));
-    mono[f] = static_cast<std::int16_t>(sum / static_cast<long>(channels));
+    double sum = 0;
+    for (std::size_t c = 0; c < channels; ++c) sum += SampleAt(b, dataAt + f * frameBytes + c * bytes, floating, bytes);
+    // Floating point may go past full scale, or be no number at all.
+    const double v = sum / channels * 32768.0;
+    mono[f] = static_cast<std::int16_t>(std::isnan(v) ? 0 : std::clamp(std::round(v), -32768.0, 32767.0));
   }
   if (rate == kSampleRate) {
     samples = std::move(mono);

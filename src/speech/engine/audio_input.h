@@ -15,8 +15,9 @@ constexpr int kSampleRate = 16000;
 constexpr std::size_t kLeadInSamples = kSampleRate / 2;
 constexpr std::size_t kTrailerSamples = kSampleRate;
 
-// A WAV file's PCM as 16 kHz mono: channels are mixed, other rates
-// resampled. False with a reason for anything else.
+// An uncompressed WAV file's sound (PCM of 8 to 32 bits, or floating
+// point) as 16-bit 16 kHz mono: channels are mixed, other rates resampled.
+// False with a reason for anything else.
 bool LoadWav(const std::string& nativePath, std::vector<std::int16_t>& samples, std::string& error);
 
 // WAV files as one microphone. Each is framed by a little quiet so that
