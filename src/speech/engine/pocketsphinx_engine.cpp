@@ -171,8 +171,6 @@ class Decoder {
     // The grammar and the free model score every senone in every frame, so
     // their acoustic scores are normalised alike and can be compared.
     if (kind != DecoderKind::Dictation) args.insert(args.end(), {"-compallsen", "yes"});
-    const std::string freeTopn = std::to_string(o.freeGaussians);
-    if (kind == DecoderKind::Free) args.insert(args.end(), {"-topn", freeTopn.c_str()});
     // Dictation's words are only shown, and beside the grammar it hears
     // just what the grammar turned away: it keeps the likeliest few thousand
     // sounds and ten words a frame, not the model's tens of thousands, so

@@ -39,13 +39,9 @@ struct SphinxOptions {
   double grammarPhoneWeight = 2.0;
   // Gaussians of each codebook the grammar's decoder weighs per frame (the
   // model's own default is 4): more tell close phrases apart, in noise
-  // above all, for little time.
+  // above all, for little time. The free model keeps the default, being
+  // only the measure the grammar's score is compared with.
   int grammarGaussians = 8;
-  // And the free model, the measure the grammar's score is compared with.
-  // With the model's 4 its score per frame fell short of the grammar's by
-  // more on some sounds than on others, and other Japanese speech was told
-  // from the catalogue's phrases less well.
-  int freeGaussians = 6;
   // While dictation is active beside the grammar (the catalogue has an
   // UNDEFINE entry), the grammar's reading is weighed against a free model
   // of other speech: an utterance whose acoustic score under the grammar
