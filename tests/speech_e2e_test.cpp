@@ -1,10 +1,10 @@
 // The real recogniser end to end: espeak-ng speaks catalogue readings, the
 // PocketSphinx session hears them as the window would, and the robot's
 // command file receives the record of what was heard.
-#include <bit>
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -375,12 +375,10 @@ TEST_F(SpeechEndToEnd, FirstWordsBesideUndefineAreWeighedAsLaterOnes) {
   EXPECT_GE(rejected, others - 3);
 }
 
-// A recording at any rate and with any number of channels is heard at the
-// recogniser's 16 kHz: the speech band at its level and length, and sound
-// above 8 kHz filtered out, not folded down onto the words.
-// Every uncompressed format a recorder writes, at any rate and with any
-// channels, comes to the recogniser as the same tone at 16 kHz; sound
-// above 8 kHz is filtered out, not folded onto the words.
+// A recording in any uncompressed format a recorder writes, at any rate and
+// with any number of channels, is heard at the recogniser's 16 kHz: the
+// speech band at its level and length, and sound above 8 kHz filtered out,
+// not folded down onto the words. Compressed and odd formats are refused.
 TEST(WavInput, FormatsRatesAndChannelsBecomeTheRecognisersSound) {
   constexpr std::uint16_t kPcm = 1, kFloat = 3, kExtensible = 0xFFFE;
   struct Case {
