@@ -246,7 +246,7 @@ int Main(int argc, char** argv) {
   recognize->add_flag("--general", reco.general, "general mode: dictation only");
   recognize->add_flag("--act", reco.act, "let each recognition make the robot act");
   recognize->add_option("--ini", reco.ini, "INI file (default: Quorvel.ini beside the executable)");
-  recognize->add_option("WAV", reco.wavs, "16-bit PCM WAV files")->required();
+  recognize->add_option("WAV", reco.wavs, "WAV files (PCM or floating point)")->required();
 
   RegisterArgs reg;
   auto* registerCmd = app.add_subcommand(

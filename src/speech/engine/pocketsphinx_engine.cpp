@@ -165,9 +165,12 @@ class Decoder {
     std::string dict = o.modelDir + "/cmudict-en-us.dict";
     std::string lm = o.modelDir + "/en-us.lm.bin";
     std::string post = std::to_string(o.endSilenceFrames), vad = std::to_string(o.vadThreshold);
-    std::vector<const char*> args = {"-hmm", hmm.c_str(), "-dict", dict.c_str(),
-                                     "-vad_postspeech", post.c_str(), "-vad_threshold", vad.c_str(),
-                                     "-dither", "no", "-logfn", "/dev/null"};
+    std::vector<const char*> args = {"-hmm", hmm.c_str(), "-vad_postspeech", post.c_str(), "-vad_threshold",
+                                     vad.c_str(), "-dither", "no", "-logfn", "/dev/null"};
+    // The grammar's and the free model's words are given to the decoder
+    // with their phones; only dictation reads the model's dictionary (some
+    // 130,000 words, long to read and to index at every start).
+    if (kind == DecoderKind::Dictation) args.insert(args.end(), {"-dict", dict.c_str()});
     // The grammar and the free model score every senone in every frame, so
     // their acoustic scores are normalised alike and can be compared.
     if (kind != DecoderKind::Dictation) args.insert(args.end(), {"-compallsen", "yes"});
@@ -695,6 +698,7 @@ class SphinxRecognizer {
     carried_.clear();
     speechSeen_ = false;
     heardAgain_ = false;
+    freeWaits_ = false;
     heldSamples_ = 0;
     utteranceSamples_ = 0;
     gate_.Forget();
@@ -740,14 +744,18 @@ class SphinxRecognizer {
       rungs[k] = g && (k == 0 || slower_[k - 1].listens) ? RungDecoder(k) : nullptr;
       if (rungs[k] && !rungs[k]->open) ps_set_search(rungs[k]->ps, kCatalogueSearch);
     }
-    if (f && !freeDecoder_->open) {
+    if (f && !freeDecoder_->open && !freeWaits_) {
       ps_set_search(freeDecoder_->ps, japanese_ ? kFreeJapanese : kFreeEnglish);
       // The grammar's score it is weighed against is the chosen voice's.
       freeRung_ = ChosenRung();
       freeDecoder_->SlowDown(RungWarp(freeRung_));
+      // Before the microphone is learnt, the free model would hear the
+      // words only to hear them all again through the grammar's mean once
+      // that is learnt from them: it waits for that instead.
+      freeWaits_ = !freeDecoder_->ChannelSettled() && !RungDecoder(freeRung_)->ChannelSettled();
     }
     static_assert(kRungs == 3);
-    for (Decoder* dec : {rungs[0], rungs[1], rungs[2], f ? freeDecoder_.get() : nullptr,
+    for (Decoder* dec : {rungs[0], rungs[1], rungs[2], f && !freeWaits_ ? freeDecoder_.get() : nullptr,
                          d ? dictationDecoder_.get() : nullptr}) {
       if (!dec) continue;
       const bool starting = !dec->open;
@@ -835,7 +843,10 @@ class SphinxRecognizer {
       freeDecoder_->Abort();
       freeDecoder_->TakeChannel(*weighedAgainst);
       a.free = freeDecoder_.get();
+    } else if (f && freeWaits_) {
+      a.free = freeDecoder_.get();  // no mean to take: it hears with its own
     }
+    freeWaits_ = false;
     return a;
   }
 
@@ -877,7 +888,7 @@ class SphinxRecognizer {
   // end would give.
   void HearAgainEarly(bool g, bool f) {
     const Heard heard = RungsOpen(g);
-    f = f && freeDecoder_->open;
+    f = f && (freeDecoder_->open || freeWaits_);
     bool learning = f && !freeDecoder_->ChannelSettled();
     for (int k = 0; k < kRungs; ++k) learning = learning || (heard[k] && !RungDecoder(k)->ChannelSettled());
     if (!learning) return;
@@ -904,7 +915,7 @@ class SphinxRecognizer {
   bool FinishUtterance() {
     const bool g = UsesGrammar() && grammarDecoder_->open;
     const Heard heard = RungsOpen(g);
-    bool f = Rejecting() && freeDecoder_->open;
+    bool f = Rejecting() && (freeDecoder_->open || freeWaits_);
     bool d = UsesDictation() && dictationDecoder_->open;
     bool spoken = speechSeen_, heardAgain = heardAgain_;
     speechSeen_ = false;
@@ -919,7 +930,10 @@ class SphinxRecognizer {
       if (heard[k]) h[k] = RungDecoder(k)->End();
     Decoder::Hypothesis hf = f ? freeDecoder_->End() : Decoder::Hypothesis{};
     Decoder::Hypothesis hd = d ? dictationDecoder_->End() : Decoder::Hypothesis{};
-    if (!spoken) return false;
+    if (!spoken) {
+      freeWaits_ = false;
+      return false;
+    }
     if (!heardAgain) HearAgainSettled(SettleChannels(heard, f, h), audio, true, h, hf);
     std::string text;
     // The reading of the voice the session has scored better so far; this
@@ -1161,6 +1175,9 @@ class SphinxRecognizer {
   // again already, before its end; and the quiet after loud sound (in
   // frames) from which the words may have ended.
   bool heardAgain_ = false;
+  // Whether the free model waits to hear this utterance until the grammar's
+  // decoder has learnt the microphone from it.
+  bool freeWaits_ = false;
   static constexpr int kWordsEndedFrames = 10;
   std::chrono::steady_clock::time_point lastChange_ = std::chrono::steady_clock::now();
 };
