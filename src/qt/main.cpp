@@ -53,7 +53,8 @@ int main(int argc, char** argv) {
   QCommandLineOption data("data", "Folder of the catalogue files (default: the current folder, else the "
                           "user's data folder).", "DIR");
   parser.addOption(data);
-  QCommandLineOption audioFile("audio-file", "Hear a WAV file (PCM or floating point) in place of the microphone.", "WAV");
+  QCommandLineOption audioFile("audio-file", "Hear a WAV file (PCM or floating point) in place of the microphone.",
+                               "WAV");
   parser.addOption(audioFile);
   parser.process(app);
   quorvel::FlashAirTarget target;
