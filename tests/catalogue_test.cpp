@@ -76,8 +76,7 @@ TEST_F(CatalogueTest, MalformedLinesFailTheWholeLoad) {
     EXPECT_FALSE(Load(good + good + line + good)) << line;
     EXPECT_EQ(fx.state->itemCount, 0);
     EXPECT_EQ(fx.state->undefinedIndex, -1);
-    ASSERT_EQ(fx.host.messages.size(), 1u);
-    EXPECT_EQ(fx.host.messages[0].stringId, IDS_GRAMMAR_INVALID);
+    ASSERT_EQ(fx.Ids(), std::vector<int>{IDS_GRAMMAR_INVALID});
     EXPECT_EQ(fx.host.messages[0].icon, ui::Icon::Exclamation);
   }
 }
@@ -137,8 +136,7 @@ TEST_F(CatalogueTest, MissingFiles) {
   EXPECT_TRUE(LoadCatalogueFile(*fx.state, kProgramDataSet, missing));
   EXPECT_TRUE(fx.host.messages.empty());
   EXPECT_FALSE(LoadCatalogueFile(*fx.state, 1, missing));
-  ASSERT_EQ(fx.host.messages.size(), 1u);
-  EXPECT_EQ(fx.host.messages[0].stringId, IDS_LOAD_FAILED);
+  ASSERT_EQ(fx.Ids(), std::vector<int>{IDS_LOAD_FAILED});
   EXPECT_EQ(fx.host.messages[0].text, S("データファイルの読み込みに失敗しました"));
   fx.state->dictionaryPath.clear();
   EXPECT_TRUE(LoadCatalogue(*fx.state, kDictionaryDataSet));
@@ -194,8 +192,7 @@ TEST_F(ScanTest, AtTheCapacityItStillMarksAndSaysWhatFoundNoRoom) {
   ASSERT_EQ(fx.state->itemCount, 2);
   EXPECT_EQ(Item(0).flags, 1);  // z comes after the table was full
   EXPECT_EQ(Item(1).name, "a");
-  ASSERT_EQ(fx.host.messages.size(), 1u);
-  EXPECT_EQ(fx.host.messages[0].stringId, IDS_TOO_MANY_ITEMS);
+  ASSERT_EQ(fx.Ids(), std::vector<int>{IDS_TOO_MANY_ITEMS});
   ClearItems(*fx.state, false);
   ScanProgramFolderAt(*fx.state, fx.dir / "missing");
   EXPECT_EQ(fx.state->itemCount, 0);

@@ -76,8 +76,7 @@ TEST_F(StartUpTest, SettingsGoWhereTheUserMayWriteThem) {
   std::filesystem::permissions(config + "/quorvel/Quorvel.ini", std::filesystem::perms(0444));
   EXPECT_FALSE(s.WriteIniString("SOUND", "DEFAULT", "80"));
   EXPECT_FALSE(s.WriteIniString("DATA", "PLAYER_TYPE", "1"));
-  ASSERT_EQ(fx.host.messages.size(), 1u);
-  EXPECT_EQ(fx.host.messages[0].stringId, IDS_INI_WRITE_FAILED);
+  ASSERT_EQ(fx.Ids(), std::vector<int>{IDS_INI_WRITE_FAILED});
   ::unsetenv("XDG_CONFIG_HOME");
 }
 
@@ -179,8 +178,7 @@ TEST_F(StartUpTest, SecondInstanceIsRefused) {
   test::StateFixture other;
   ConverterState second(StateOptions{fx.dir / "Quorvel", fx.dir.path().string(), "", nullptr});
   second.AttachWindow(&other.host);
-  ASSERT_EQ(other.host.messages.size(), 1u);
-  EXPECT_EQ(other.host.messages[0].stringId, IDS_ALREADY_RUNNING);
+  ASSERT_EQ(other.Ids(), std::vector<int>{IDS_ALREADY_RUNNING});
   EXPECT_EQ(other.host.messages[0].buttons, ui::Buttons::Ok);
   EXPECT_TRUE(other.host.closeRequested);
   EXPECT_TRUE(first2->instanceMutex.Held());

@@ -60,11 +60,6 @@ class FlashAirTest : public ::testing::Test {
     fx.Make();
     fx.state->flashAir.limits = {2000, 3000};
   }
-  std::vector<int> Ids() {
-    std::vector<int> ids;
-    for (const auto& m : fx.host.messages) ids.push_back(m.stringId);
-    return ids;
-  }
   std::string Stored(const std::string& name) { return test::ReadFile(fx.dir / ("card/ADDON/" + name)); }
   test::StateFixture fx;
   std::unique_ptr<test::CardProcess> card;
@@ -99,7 +94,7 @@ TEST_F(FlashAirTest, EmptyOrMissingProgramGives122WithoutTraffic) {
   test::WriteFile(fx.dir / "empty.TXA", "");
   EXPECT_FALSE(RunProgramFlashAir(*fx.state, test::S(fx.dir / "empty.TXA")));
   EXPECT_FALSE(RunProgramFlashAir(*fx.state, test::S(fx.dir / "missing.TXA")));
-  EXPECT_EQ(Ids(), (std::vector<int>{IDS_PROGRAM_READ_FAILED, IDS_PROGRAM_READ_FAILED}));
+  EXPECT_EQ(fx.Ids(), (std::vector<int>{IDS_PROGRAM_READ_FAILED, IDS_PROGRAM_READ_FAILED}));
   EXPECT_EQ(card->Line(300), "");
 }
 
@@ -116,7 +111,7 @@ TEST_F(FlashAirTest, PrepareReplyMustBeSuccessInAnyCase) {
     card.reset();
     Start({"--prepare-reply", c.reply});
     EXPECT_EQ(SendArithmeticFlashAir(*fx.state, {1, 3, 4}), c.accepted) << c.reply;
-    EXPECT_EQ(Ids(), c.accepted ? std::vector<int>{} : std::vector<int>{IDS_FLASHAIR_CONNECT})
+    EXPECT_EQ(fx.Ids(), c.accepted ? std::vector<int>{} : std::vector<int>{IDS_FLASHAIR_CONNECT})
         << c.reply;
   }
 }
@@ -153,12 +148,12 @@ TEST_F(FlashAirTest, UnreachableOrSilentCardReports119Then120) {
     card.reset();
     Start(c.options);
     EXPECT_FALSE(SendVoiceFlashAir(*fx.state, 1, 0, 50)) << c.what;
-    EXPECT_EQ(Ids(), (std::vector<int>{IDS_FLASHAIR_ERROR, IDS_FLASHAIR_CONNECT})) << c.what;
+    EXPECT_EQ(fx.Ids(), (std::vector<int>{IDS_FLASHAIR_ERROR, IDS_FLASHAIR_CONNECT})) << c.what;
   }
   card.reset();  // nothing listens on the port any more
   fx.host.messages.clear();
   EXPECT_FALSE(SendVoiceFlashAir(*fx.state, 1, 0, 50));
-  ASSERT_EQ(Ids(), (std::vector<int>{IDS_FLASHAIR_ERROR, IDS_FLASHAIR_CONNECT}));
+  ASSERT_EQ(fx.Ids(), (std::vector<int>{IDS_FLASHAIR_ERROR, IDS_FLASHAIR_CONNECT}));
   const std::string& text = fx.host.messages[0].text;
   EXPECT_EQ(text.rfind(test::S("FlashAirとの通信に失敗しました["), 0), 0u) << text;
   // The details name the address tried.
@@ -170,7 +165,7 @@ TEST_F(FlashAirTest, UnreachableOrSilentCardReports119Then120) {
 TEST_F(FlashAirTest, UploadFailureAfterGoodPrepareReports119Then121) {
   Start({"--drop-uploads"});
   EXPECT_FALSE(SendVoiceFlashAir(*fx.state, 1, 0, 50));
-  EXPECT_EQ(Ids(), (std::vector<int>{IDS_FLASHAIR_ERROR, IDS_FLASHAIR_UPLOAD}));
+  EXPECT_EQ(fx.Ids(), (std::vector<int>{IDS_FLASHAIR_ERROR, IDS_FLASHAIR_UPLOAD}));
   EXPECT_EQ(card->Line(), "GET /upload.cgi?WRITEPROTECT=OFF&UPDIR=/ADDON");
   EXPECT_EQ(card->Line(), "DROPPED POST /upload.cgi");
 }

@@ -37,11 +37,6 @@ class GrammarTest : public ::testing::Test {
     test::WriteFile(CatalogueFileName(dataSet) + 2, lines);
     ASSERT_TRUE(SwitchDataSet(*fx.state, dataSet));
   }
-  std::vector<int> Ids() {
-    std::vector<int> ids;
-    for (const auto& m : fx.host.messages) ids.push_back(m.stringId);
-    return ids;
-  }
   test::StateFixture fx;
   test::ScopedCwd cwd{fx.dir.path()};
 };
@@ -102,7 +97,7 @@ TEST_F(GrammarTest, FailuresKeepTheOldFile) {
   std::filesystem::permissions("Ninshiki.xml", std::filesystem::perms(0644));
   // The dictionary has no file to write.
   EXPECT_FALSE(WriteGrammarFile(kDictionaryDataSet, *fx.state));
-  EXPECT_EQ(Ids(), (std::vector<int>{IDS_WRITE_FAILED, IDS_WRITE_FAILED, IDS_WRITE_FAILED}));
+  EXPECT_EQ(fx.Ids(), (std::vector<int>{IDS_WRITE_FAILED, IDS_WRITE_FAILED, IDS_WRITE_FAILED}));
   EXPECT_EQ(test::ReadFile("Ninshiki.xml"), old);
   // The longest line that still loads is written.
   fx.state->items[0].name = std::string(254 - std::string("    <P valstr=\"1,0\">//r;</P>").size(), 'n');
@@ -125,7 +120,7 @@ TEST_F(GrammarTest, RegistrationMessagesAndOutcome) {
   w.scriptedAnswers.push_back(ui::Answer::No);
   RegisterWord(*fx.state);
   EXPECT_EQ(fx.state->items[0].reading, "old1");
-  EXPECT_EQ(Ids(), (std::vector<int>{IDS_SELECT_ITEM, IDS_NO_READING, IDS_CONFIRM_REPLACE}));
+  EXPECT_EQ(fx.Ids(), (std::vector<int>{IDS_SELECT_ITEM, IDS_NO_READING, IDS_CONFIRM_REPLACE}));
   EXPECT_EQ(fx.host.messages.back().buttons, ui::Buttons::YesNo);
   EXPECT_EQ(fx.host.messages.back().icon, ui::Icon::Question);
   // Yes: the first entry of that name changes, the file is written, the box emptied.
@@ -150,7 +145,7 @@ TEST_F(GrammarTest, RegistrationInTheDictionaryShows127) {
   fx.host.ListSelect(ctl::kList, 0);
   fx.host.SetControlText(ctl::kReadingEdit, "x");
   RegisterWord(*fx.state);
-  EXPECT_EQ(Ids(), (std::vector<int>{IDS_CONFIRM_REPLACE, IDS_WRITE_FAILED}));
+  EXPECT_EQ(fx.Ids(), (std::vector<int>{IDS_CONFIRM_REPLACE, IDS_WRITE_FAILED}));
   EXPECT_EQ(test::ReadFile("dict.xml"), old);
   EXPECT_EQ(fx.host.GetControlText(ctl::kReadingEdit), "");
 }

@@ -60,8 +60,7 @@ class HostileTest : public ::testing::Test {
   }
   std::string Victim() { return fx.dir / "victim.txt"; }
   std::vector<int> TakeIds() {
-    std::vector<int> ids;
-    for (const auto& m : fx.host.messages) ids.push_back(m.stringId);
+    std::vector<int> ids = fx.Ids();
     fx.host.messages.clear();
     return ids;
   }

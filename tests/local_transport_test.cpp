@@ -32,11 +32,6 @@ class LocalTest : public ::testing::Test {
   }
   std::string LogFile() { return fx.dir / "card/ADDON/REMOTE.LOG"; }
   std::string Record(const RemoteCommand& r) { return std::string(r.begin(), r.end()); }
-  std::vector<int> Ids() {
-    std::vector<int> ids;
-    for (const auto& m : fx.host.messages) ids.push_back(m.stringId);
-    return ids;
-  }
   test::StateFixture fx;
 };
 
@@ -62,7 +57,7 @@ TEST_F(LocalTest, OpenFailuresShowMessage108) {
     fx.host.messages.clear();
     c.prepare(*this);
     EXPECT_FALSE(SendArithmeticLocal(*fx.state, ArithmeticExpr{1, 3, 4})) << c.what;
-    EXPECT_EQ(Ids(), std::vector<int>{IDS_REMOTE_WRITE_FAILED}) << c.what;
+    EXPECT_EQ(fx.Ids(), std::vector<int>{IDS_REMOTE_WRITE_FAILED}) << c.what;
     std::filesystem::permissions(LogFile(), std::filesystem::perms(0644));
   }
 }
@@ -82,7 +77,7 @@ TEST_F(LocalTest, FileLockedByAnotherOpenerIsRefusedAndKept) {
   EXPECT_FALSE(SendVoiceLocal(*fx.state, 1, 0, 50));
   close(fd);
 #endif
-  EXPECT_EQ(Ids(), std::vector<int>{IDS_REMOTE_WRITE_FAILED});
+  EXPECT_EQ(fx.Ids(), std::vector<int>{IDS_REMOTE_WRITE_FAILED});
   EXPECT_EQ(test::ReadFile(LogFile()), "keep");
 }
 
@@ -90,8 +85,7 @@ TEST_F(LocalTest, FullMediumShowsTheDiskFullTextWithAStopIcon) {
   platform::testing::FailWritesWith(ENOSPC);
   EXPECT_FALSE(SendVoiceLocal(*fx.state, 1, 0, 50));
   platform::testing::FailWritesWith(0);
-  ASSERT_EQ(fx.host.messages.size(), 1u);
-  EXPECT_EQ(fx.host.messages[0].stringId, IDS_FILE_DISK_FULL);
+  ASSERT_EQ(fx.Ids(), std::vector<int>{IDS_FILE_DISK_FULL});
   EXPECT_EQ(fx.host.messages[0].icon, ui::Icon::Stop);
   EXPECT_EQ(fx.host.messages[0].text,
             FormatString(IDS_FILE_DISK_FULL,
@@ -102,13 +96,13 @@ TEST_F(LocalTest, DefaultFolderAsksAtAVoiceSendButNotForArithmetic) {
   test::ScopedCwd cwd(fx.dir.path());
   fx.state->remoteDir = ".";
   EXPECT_FALSE(SendArithmeticLocal(*fx.state, ArithmeticExpr{1, 3, 4}));
-  EXPECT_EQ(Ids(), std::vector<int>{IDS_REMOTE_WRITE_FAILED});
+  EXPECT_EQ(fx.Ids(), std::vector<int>{IDS_REMOTE_WRITE_FAILED});
   EXPECT_TRUE(fx.host.fileDialogs.empty());
   EXPECT_FALSE(SendVoiceLocal(*fx.state, 1, 0, 50));  // the dialog is cancelled
   ASSERT_EQ(fx.host.fileDialogs.size(), 1u);
   EXPECT_EQ(fx.host.fileDialogs[0].initialFile, "REMOTE.LOG");
   EXPECT_EQ(fx.host.fileDialogs[0].filterPattern, "REMOTE.LOG");
-  EXPECT_EQ(Ids().size(), 1u);
+  EXPECT_EQ(fx.Ids().size(), 1u);
 }
 
 TEST_F(LocalTest, SetupStoresTheParentOfTheChosenFilesFolder) {
@@ -128,7 +122,7 @@ TEST_F(LocalTest, SetupStoresTheParentOfTheChosenFilesFolder) {
   }
   fx.host.scriptedFiles.push_back(fx.dir / "card/ADDON/TYPED.LOG");
   EXPECT_FALSE(SetupRemoteFolder(*fx.state));
-  EXPECT_EQ(Ids(), std::vector<int>{IDS_REMOTE_LOG_MISSING});
+  EXPECT_EQ(fx.Ids(), std::vector<int>{IDS_REMOTE_LOG_MISSING});
   EXPECT_EQ(fx.state->remoteDir, fx.dir / "sim/card/");
 }
 
@@ -149,7 +143,7 @@ TEST_F(LocalTest, ProgramRunCopiesThenSendsTheRunCommand) {
   EXPECT_FALSE(std::filesystem::exists(fx.dir / "card/ADDON/TEMP.TXA.new"));
 
   EXPECT_FALSE(RunProgramLocal(*fx.state, test::S(fx.dir / "missing.TXA")));
-  EXPECT_EQ(Ids(), std::vector<int>{IDS_PROGRAM_COPY_FAILED});
+  EXPECT_EQ(fx.Ids(), std::vector<int>{IDS_PROGRAM_COPY_FAILED});
 }
 
 TEST_F(LocalTest, ProgramRunSetupTakesTheMountPointAndLeavesTheIni) {
@@ -161,7 +155,7 @@ TEST_F(LocalTest, ProgramRunSetupTakesTheMountPointAndLeavesTheIni) {
   fx.host.scriptedFiles.push_back(chosen);
   EXPECT_FALSE(RunProgramLocal(*fx.state, test::S(fx.dir / "walk.TXA")));
   EXPECT_EQ(fx.state->remoteDir, root);
-  EXPECT_EQ(Ids(), std::vector<int>{IDS_PROGRAM_COPY_FAILED});
+  EXPECT_EQ(fx.Ids(), std::vector<int>{IDS_PROGRAM_COPY_FAILED});
   EXPECT_EQ(profile::GetString("REMOTE", "REMOTE_DIR", "unset", fx.Ini()), "unset");
   // Cancelled: nothing copied, nothing sent.
   fx.host.messages.clear();

@@ -72,8 +72,7 @@ TEST_F(MainListTest, FailedSwitchKeepsOldLinesAndDataSet) {
   EXPECT_EQ(fx.state->dataSet, 0);
   EXPECT_EQ(fx.state->itemCount, 0);
   EXPECT_EQ(Lines(), before);
-  ASSERT_EQ(fx.host.messages.size(), 1u);
-  EXPECT_EQ(fx.host.messages[0].stringId, IDS_LOAD_FAILED);
+  ASSERT_EQ(fx.Ids(), std::vector<int>{IDS_LOAD_FAILED});
 }
 
 TEST_F(MainListTest, SelectedLineShowsTheFirstEntrysReading) {

@@ -42,11 +42,6 @@ class RecognizerTest : public ::testing::Test {
     s.AttachWindow(&fx.host);
     return s;
   }
-  std::vector<int> MessageIds() const {
-    std::vector<int> ids;
-    for (const auto& m : fx.host.messages) ids.push_back(m.stringId);
-    return ids;
-  }
   bool Checked() const { return fx.host.GetCheck(ctl::kRecogniserCheck); }
   std::string Log() { return test::ReadFile("card/ADDON/REMOTE.LOG"); }
   std::string Label() const { return fx.host.GetControlText(ctl::kRecognisedLabel); }
@@ -119,7 +114,7 @@ TEST_F(RecognizerTest, StartBuildsTheSessionForTheShownCatalogue) {
     EXPECT_EQ(session->dictation, c.dictation) << c.ini;
     EXPECT_EQ(s.recognitionActive, 1);
     EXPECT_TRUE(Checked());
-    EXPECT_EQ(MessageIds(), c.messages);
+    EXPECT_EQ(fx.Ids(), c.messages);
     fx.host.messages.clear();
     // A second start while running rebuilds nothing.
     EXPECT_TRUE(StartRecognizer(s));
@@ -161,7 +156,7 @@ TEST_F(RecognizerTest, FailedStartsReportAndLeaveNothingRunning) {
     ConverterState& s = Make();
     fx.host.SetCheck(ctl::kRecogniserCheck, true);
     EXPECT_FALSE(StartRecognizer(s)) << c.what;
-    EXPECT_EQ(MessageIds(), c.messages) << c.what;
+    EXPECT_EQ(fx.Ids(), c.messages) << c.what;
     // Message 128 speaks of a control panel; its details name the real cause.
     EXPECT_FALSE(fx.host.messages.back().details.empty()) << c.what;
     EXPECT_FALSE(Checked()) << c.what;
@@ -231,7 +226,7 @@ TEST_F(RecognizerTest, ReloadSetsArithmeticFromTheDictionaryPath) {
   s.dataSet = kDictionaryDataSet;
   for (const auto& c : cases) {
     s.dictionaryPath = c.path;
-    EXPECT_TRUE(ReloadGrammar(s, false)) << c.path << " " << MessageIds().size();
+    EXPECT_TRUE(ReloadGrammar(s, false)) << c.path << " " << fx.Ids().size();
     EXPECT_EQ(s.arithmeticEnabled, c.arithmetic) << c.path;
   }
   s.dictionaryPath = ".\\calc.xml";
@@ -259,7 +254,7 @@ TEST_F(RecognizerTest, ReloadFollowsTheCatalogueAndStopsOnABadFile) {
   test::WriteFile("English.xml", "<RULE/>");
   s.dataSet = 1;
   EXPECT_FALSE(ReloadGrammar(s, false));
-  EXPECT_EQ(MessageIds(), std::vector<int>{129});
+  EXPECT_EQ(fx.Ids(), std::vector<int>{129});
   EXPECT_FALSE(Checked());
   EXPECT_FALSE(engine->Session());
   EXPECT_FALSE(ReloadGrammar(s, false));  // stopped: nothing more happens

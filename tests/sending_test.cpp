@@ -107,8 +107,7 @@ TEST_F(SendingTest, ListModeSendsTheFirstEntryOfTheSelectedName) {
 TEST_F(SendingTest, NoSelectionShows103ExceptInTheDictionary) {
   Show(0);
   EXPECT_EQ(SendSelection(*fx.state, false), SendResult::Nothing);
-  ASSERT_EQ(fx.host.messages.size(), 1u);
-  EXPECT_EQ(fx.host.messages[0].stringId, IDS_NO_SELECTION);
+  ASSERT_EQ(fx.Ids(), std::vector<int>{IDS_NO_SELECTION});
   fx.state->dictionaryPath = "Ninshiki.xml";
   Show(kDictionaryDataSet);
   EXPECT_EQ(SendSelection(*fx.state, false), SendResult::Nothing);  // empty edit box

@@ -120,8 +120,7 @@ TEST_F(SettingsTest, TheFlashAirCardCanBeNamed) {
       EXPECT_TRUE(fx.host.messages.empty()) << c.typed;
     } else {
       EXPECT_EQ(Key("REMOTE", "FLASHAIR_HOST"), before) << c.typed;
-      ASSERT_EQ(fx.host.messages.size(), 1u) << c.typed;
-      EXPECT_EQ(fx.host.messages[0].stringId, IDS_CARD_ADDRESS);
+      ASSERT_EQ(fx.Ids(), std::vector<int>{IDS_CARD_ADDRESS}) << c.typed;
     }
   }
   OkWith([](ui::HeadlessHost& d) { EXPECT_EQ(d.GetControlText(kFlashAirHostEdit), "flashair:8081"); });

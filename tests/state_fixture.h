@@ -2,6 +2,7 @@
 // folder, with a headless window attached for messages.
 #pragma once
 #include <memory>
+#include <vector>
 
 #include "app/converter_state.h"
 #include "speech/engine/scripted_engine.h"
@@ -23,6 +24,12 @@ struct StateFixture {
   }();
 
   std::string Ini() const { return dir / "Quorvel.ini"; }
+  // The string ids of the messages shown so far, in order.
+  std::vector<int> Ids() const {
+    std::vector<int> ids;
+    for (const auto& m : host.messages) ids.push_back(m.stringId);
+    return ids;
+  }
 
   ConverterState& Make() {
     state = std::make_unique<ConverterState>(StateOptions{dir / "Quorvel", dir.path().string(), "", nullptr});

@@ -309,9 +309,7 @@ TEST_F(SapiTest, FailuresShowMessage128AndLeaveNothingBehind) {
     createRecognizer = c.create;
     r.loadCmd = c.loadCmd;
     EXPECT_FALSE(StartRecognizer(s)) << c.what;
-    std::vector<int> ids;
-    for (const auto& m : fx.host.messages) ids.push_back(m.stringId);
-    EXPECT_EQ(ids, c.messages) << c.what;
+    EXPECT_EQ(fx.Ids(), c.messages) << c.what;
     EXPECT_FALSE(fx.host.GetCheck(ctl::kRecogniserCheck)) << c.what;
     EXPECT_FALSE(s.recoContext) << c.what;
     s.Shutdown();
@@ -327,8 +325,7 @@ TEST_F(SapiTest, WithoutARecogniserOnTheSystemTheStartFailsCleanly) {
   s.AttachWindow(&fx.host);
   fx.host.messages.clear();
   if (StartRecognizer(s)) GTEST_SKIP() << "this system has a SAPI recogniser";
-  ASSERT_EQ(fx.host.messages.size(), 1u);
-  EXPECT_EQ(fx.host.messages[0].stringId, IDS_SPEECH_INIT_FAILED);
+  ASSERT_EQ(fx.Ids(), std::vector<int>{IDS_SPEECH_INIT_FAILED});
   EXPECT_NE(fx.host.messages[0].details.find("SAPI 5"), std::string::npos) << fx.host.messages[0].details;
   EXPECT_FALSE(fx.host.GetCheck(ctl::kRecogniserCheck));
   EXPECT_FALSE(s.recoContext);
