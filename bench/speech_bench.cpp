@@ -185,9 +185,10 @@ void Judge(const Run& run, const std::vector<Utterance>& utterances, const std::
 // The utterances weighed against the free model, each with its file: for
 // tuning the thresholds on the development part. The fourth column says
 // whether the grammar heard the right phrase (in-grammar speech) or nothing
-// (other speech, which is then rejected whatever the margin); the last is
-// the free model's own score, how well anything the model knows fits, and
-// the voice both heard the sound as (0 plain, higher ones slower).
+// (other speech, which is then rejected whatever the margin), the fifth is
+// the margin set against the threshold; the last are the free model's own
+// score (how well anything the model knows fits), the voice both heard the
+// sound as (0 plain, higher ones slower) and the grammar's confidence.
 void AppendWeighed(const Run& run, const std::vector<Utterance>& utterances, const std::string& lang,
                    const std::string& condition) {
   if (gSettings.weighedFile.empty()) return;
@@ -201,8 +202,8 @@ void AppendWeighed(const Run& run, const std::vector<Utterance>& utterances, con
     if (file >= utterances.size()) continue;
     const std::string& expected = utterances[file].expected;
     out << lang << '\t' << condition << '\t' << (expected.empty() ? "other" : "in") << '\t'
-        << (expected.empty() ? w.grammar.empty() : w.grammar == expected) << '\t' << (w.frames > 0 ? w.difference / w.frames : 0) << '\t' << w.difference << '\t'
-        << w.frames << '\t' << w.speechFrames << '\t' << w.wordFrames << '\t' << w.grammar << '\t' << w.free << '\t' << w.rung << '\n';
+        << (expected.empty() ? w.grammar.empty() : w.grammar == expected) << '\t' << w.margin << '\t' << w.difference << '\t'
+        << w.frames << '\t' << w.speechFrames << '\t' << w.wordFrames << '\t' << w.grammar << '\t' << w.free << '\t' << w.rung << '\t' << w.confidence << '\n';
   }
 }
 

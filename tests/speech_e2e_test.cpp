@@ -113,6 +113,7 @@ TEST_F(SpeechEndToEnd, OtherSpeechPlaysUndefine) {
   for (std::size_t i = 0; i < h.stats.weighed.size(); ++i) {
     EXPECT_EQ(again.stats.weighed[i].grammar, h.stats.weighed[i].grammar) << i;
     EXPECT_EQ(again.stats.weighed[i].difference, h.stats.weighed[i].difference) << i;
+    EXPECT_EQ(again.stats.weighed[i].margin, h.stats.weighed[i].margin) << i;
     EXPECT_EQ(again.stats.weighed[i].free, h.stats.weighed[i].free) << i;
   }
 }

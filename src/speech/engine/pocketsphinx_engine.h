@@ -46,8 +46,10 @@ struct SphinxOptions {
   // UNDEFINE entry), the grammar's reading is weighed against a free model
   // of other speech: an utterance whose acoustic score under the grammar
   // is worse than under the free model by more than this, per frame, was
-  // not in the grammar. One threshold per language of the catalogue.
-  double rejectJapanese = -6.0, rejectEnglish = -8.2;
+  // not in the grammar (for a Japanese catalogue, the less sure the
+  // grammar is of its phrase among the others, the more is taken off its
+  // score first). One threshold per language of the catalogue.
+  double rejectJapanese = -6.7, rejectEnglish = -8.2;
   // How far steady noise is pressed down before the decoders hear the
   // sound, in dB (below 0); 0 hears the microphone as it is. Off for now:
   // it helps in a room's steady noise once it has learnt it, but where the
@@ -98,11 +100,13 @@ struct SphinxStats {
   struct Weighed {
     long atSample;
     std::string grammar;
-    double difference;  // grammar's acoustic score less the free model's; per frame, the margin
+    double difference;  // grammar's acoustic score less the free model's
     int frames, speechFrames;  // all, and those the free model put sounds in
     int wordFrames;            // those the grammar put words in
     double free;               // the free model's own acoustic score
     int rung;                  // the voice both heard it as: 0 plain, higher ones played slower
+    double confidence;         // how sure the grammar was of its phrase (0 sure, below 0 less)
+    double margin;             // what was set against the threshold: per frame, less for doubt
   };
   std::vector<Weighed> weighed;
   // The samples fed when each utterance ended at the quiet after it,
