@@ -287,21 +287,18 @@ TEST_F(RecognizerTest, RecognisedTextIsShownAsTheLabelHoldsIt) {
   ASSERT_TRUE(engine->Hear(std::nullopt));
   DrainRecognitionEvents(s);
   EXPECT_EQ(Label(), "<Unrecognized>");
+  auto times = [](const std::string& s, int n) {
+    std::string out;
+    while (n-- > 0) out += s;
+    return out;
+  };
   struct Case {
     std::string utf8, shown;
   } cases[] = {
       {"おは😀よう", test::S("おはよう")},  // what Shift_JIS cannot hold is dropped
       {std::string(300, 'a'), std::string(255, 'a')},
-      {"a" + std::string(150, 'x').replace(0, 150, "") + [] {
-         std::string s;
-         for (int i = 0; i < 130; ++i) s += "あ";
-         return s;
-       }(),
-       "a" + [] {
-         std::string s;
-         for (int i = 0; i < 127; ++i) s += test::S("あ");
-         return s;
-       }()},  // 1 + 2*127 = 255: the next character would not fit
+      // 1 + 2*127 = 255: the next character would not fit
+      {"a" + times("あ", 130), "a" + times(test::S("あ"), 127)},
   };
   for (const auto& c : cases) {
     Hear(c.utf8);
