@@ -58,7 +58,7 @@ double WarpOf(const SphinxOptions& o, DecoderKind kind) {
 bool RungWanted(const SphinxOptions& o, DecoderKind kind) {
   if (kind == DecoderKind::ShorterGrammar) return o.shorterVoiceWarp > 1.0;
   if (kind == DecoderKind::ShortestGrammar)
-    return o.shorterVoiceWarp > 1.0 && o.shortestVoiceWarp > o.shorterVoiceWarp;
+    return RungWanted(o, DecoderKind::ShorterGrammar) && o.shortestVoiceWarp > o.shorterVoiceWarp;
   return true;
 }
 
@@ -801,9 +801,11 @@ class SphinxRecognizer {
       // that is learnt from them: it waits for that instead.
       freeWaits_ = !freeDecoder_->ChannelSettled() && !RungDecoder(freeRung_)->ChannelSettled();
     }
-    static_assert(kRungs == 3);
-    for (Decoder* dec : {rungs[0], rungs[1], rungs[2], f && !freeWaits_ ? freeDecoder_.get() : nullptr,
-                         d ? dictationDecoder_.get() : nullptr}) {
+    std::array<Decoder*, kRungs + 2> hearing{};
+    std::copy(rungs.begin(), rungs.end(), hearing.begin());
+    hearing[kRungs] = f && !freeWaits_ ? freeDecoder_.get() : nullptr;
+    hearing[kRungs + 1] = d ? dictationDecoder_.get() : nullptr;
+    for (Decoder* dec : hearing) {
       if (!dec) continue;
       const bool starting = !dec->open;
       if (dec->Start() && starting) dec->Process(carried_.data(), carried_.size());
