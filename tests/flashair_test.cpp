@@ -71,7 +71,7 @@ TEST_F(FlashAirTest, VoiceCommandReachesTheCard) {
   EXPECT_EQ(card->Line(), "GET /upload.cgi?WRITEPROTECT=OFF&UPDIR=/ADDON");
   EXPECT_EQ(card->Line(), "POST ADDON\\REMOTE.LOG 16");
   RemoteCommand r = MakeVoiceCommand(123, 3, 50, 0, 1000);
-  EXPECT_EQ(Stored("REMOTE.LOG"), std::string(r.begin(), r.end()));
+  EXPECT_EQ(Stored("REMOTE.LOG"), test::Bytes(r));
   EXPECT_TRUE(fx.host.messages.empty());
 }
 

@@ -31,14 +31,13 @@ class LocalTest : public ::testing::Test {
     fx.state->remoteDir = fx.dir / "card/";
   }
   std::string LogFile() { return fx.dir / "card/ADDON/REMOTE.LOG"; }
-  std::string Record(const RemoteCommand& r) { return std::string(r.begin(), r.end()); }
   test::StateFixture fx;
 };
 
 TEST_F(LocalTest, TwoSendsLeaveOnlyTheSecondRecord) {
   ASSERT_TRUE(SendVoiceLocal(*fx.state, 123, 0, 50));
   ASSERT_TRUE(SendArithmeticLocal(*fx.state, ArithmeticExpr{1, 3, 4}));
-  EXPECT_EQ(test::ReadFile(LogFile()), Record(MakeArithmeticCommand({1, 3, 4})));
+  EXPECT_EQ(test::ReadFile(LogFile()), test::Bytes(MakeArithmeticCommand({1, 3, 4})));
   EXPECT_TRUE(fx.host.messages.empty());
 }
 
@@ -130,7 +129,7 @@ TEST_F(LocalTest, VoiceSendContinuesAfterASuccessfulSetup) {
   fx.state->remoteDir = fx.dir / "nowhere/";
   fx.host.scriptedFiles.push_back(LogFile());
   ASSERT_TRUE(SendVoiceLocal(*fx.state, 7, 0, 50));
-  EXPECT_EQ(test::ReadFile(LogFile()), Record(MakeVoiceCommand(7, 0, 50, 0, 1000)));
+  EXPECT_EQ(test::ReadFile(LogFile()), test::Bytes(MakeVoiceCommand(7, 0, 50, 0, 1000)));
 }
 
 TEST_F(LocalTest, ProgramRunCopiesThenSendsTheRunCommand) {
@@ -139,7 +138,7 @@ TEST_F(LocalTest, ProgramRunCopiesThenSendsTheRunCommand) {
   fx.state->dataSet = 4;
   ASSERT_TRUE(RunProgramLocal(*fx.state, test::S(fx.dir / "walk.TXA")));
   EXPECT_EQ(test::ReadFile(fx.dir / "card/ADDON/TEMP.TXA"), std::string("prog\0ram", 8));
-  EXPECT_EQ(test::ReadFile(LogFile()), Record(MakeRunProgramCommand()));
+  EXPECT_EQ(test::ReadFile(LogFile()), test::Bytes(MakeRunProgramCommand()));
   EXPECT_FALSE(std::filesystem::exists(fx.dir / "card/ADDON/TEMP.TXA.new"));
 
   EXPECT_FALSE(RunProgramLocal(*fx.state, test::S(fx.dir / "missing.TXA")));
