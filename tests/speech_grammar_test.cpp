@@ -70,29 +70,31 @@ TEST(GrammarCompilerTest, JoinsDisplayTextsAsTheyRead) {
   for (const auto& c : cases) EXPECT_EQ(JoinDisplay(c.parts), c.joined);
 }
 
-TEST(PronunciationTest, KanaBecomeModelPhones) {
+TEST(PronunciationTest, KanaBecomeModelPhonesAndMorae) {
   struct Case {
     const char* kana;
     const char* phones;  // nullptr: not kana
+    std::size_t morae;
   } cases[] = {
-      {"こんにちは", "K OW N N IY CH IY HH AA"},
-      {"きょう", "K Y OW"},             // small yo, long o
-      {"がっこう", "G AA K OW"},        // the small tsu
-      {"しんぶん", "SH IY M B UW N"},   // n before b
-      {"りんご", "R IY NG G OW"},       // n before g
-      {"せんせい", "S EH N S EY"},      // e+i
-      {"ラーメン", "R AA M EH N"},      // katakana, long mark
-      {"ティー", "T IY"},
-      {"ファン", "F AA N"},
-      {"じゃんけん", "JH AA NG K EH N"},
-      {"漢字", nullptr},
-      {"ーあ", nullptr},
-      {"ゃ", nullptr},
+      {"こんにちは", "K OW N N IY CH IY HH AA", 5},
+      {"きょう", "K Y OW", 2},             // small yo, long o
+      {"がっこう", "G AA K OW", 4},        // the small tsu
+      {"しんぶん", "SH IY M B UW N", 4},   // n before b
+      {"りんご", "R IY NG G OW", 3},       // n before g
+      {"せんせい", "S EH N S EY", 4},      // e+i
+      {"ラーメン", "R AA M EH N", 4},      // katakana, long mark
+      {"ティー", "T IY", 2},
+      {"ファン", "F AA N", 2},
+      {"じゃんけん", "JH AA NG K EH N", 4},
+      {"漢字", nullptr, 0},
+      {"ーあ", nullptr, 0},
+      {"ゃ", nullptr, 0},
   };
   for (const auto& c : cases) {
     auto p = KanaPhones(c.kana);
     if (c.phones) EXPECT_EQ(p.value_or("<none>"), c.phones) << c.kana;
     else EXPECT_FALSE(p) << c.kana;
+    EXPECT_EQ(MoraCount(c.kana), c.morae) << c.kana;
   }
 }
 
@@ -160,6 +162,10 @@ TEST(SearchGraphTest, LeavesOutWhatCannotBeSaid) {
     EXPECT_LT(a.to, graph.states);
   }
   EXPECT_EQ(DisplayOf("<s> q0_3 <sil> q0_2 q0_4 </s>", g, "q0_"), "3 plus 4");
+  // The morae said: さん たす よん; none where a word is not in kana.
+  EXPECT_EQ(MoraeOf("<s> q0_3 <sil> q0_2(2) q0_4 </s>", g, "q0_"), 6u);
+  EXPECT_EQ(MoraeOf("q0_0 q0_1", g, "q0_"), 0u);
+  EXPECT_EQ(MoraeOf("<sil>", g, "q0_"), 0u);
   // Where a hypothesis stands: 3 alone is no phrase, "3 plus 4" and "3 4"
   // are, and nothing continues them.
   EXPECT_EQ(EndOfPhrase(graph, "q0_3"), PhraseEnd::Incomplete);

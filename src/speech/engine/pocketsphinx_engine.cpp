@@ -25,6 +25,7 @@
 #include <sphinxbase/ngram_model.h>
 
 #include "speech/engine/event_queue.h"
+#include "speech/engine/speaking_pace.h"
 #include "speech/grammar/search_graph.h"
 #include "speech/grammar/pronunciation.h"
 
@@ -1018,16 +1019,23 @@ class SphinxRecognizer {
     // utterance, so the measure does not grow with its length. Both heard
     // the sound at one speed, the chosen voice's (a free model that heard it
     // otherwise is weighed against the rung it heard it as). Beside the
-    // mora loop, the less sure the grammar is of its phrase, the further
-    // ahead it must be.
+    // mora loop, the less sure the grammar is of its phrase, and the further
+    // its words are from the speaker's pace, the further ahead it must be.
     const int weighedRung = heard[freeRung_] ? freeRung_ : chosen;
     const Decoder::Hypothesis& weighed = h[weighedRung];
     const double confidence = f && japanese_ && !weighed.text.empty() ? RungDecoder(weighedRung)->Confidence() : 0;
-    const double margin =
+    const double heardMargin =
         (weighed.frames > 0 ? (weighed.acoustic - hf.acoustic) / weighed.frames : 0) + kDoubtWeight * confidence;
+    const std::size_t morae = f && japanese_ ? MoraeOf(weighed.text, *grammar_, prefix_) : 0;
+    const double wordFrames = weighed.wordFrames / RungWarp(weighedRung);  // as the sound was, not slowed
+    const double margin = heardMargin - pace_.Cost(wordFrames, morae);
     const double threshold = japanese_ ? shared_->options.rejectJapanese : shared_->options.rejectEnglish;
     const bool outOfGrammar = f && !noiseAlone && (shown[chosen].empty() || margin < threshold);
-    LearnVoice(h[0], heard, phrase, lead, !f || (!outOfGrammar && margin >= threshold + kClearlyTaken));
+    // Taken clearly on its sound alone: the voice and the pace learn from it,
+    // so a new speaker's pace is learnt however far it is from the last one's.
+    const bool clearly = (noiseAlone || !shown[chosen].empty()) && heardMargin >= threshold + kClearlyTaken;
+    if (f && clearly) pace_.Learn(wordFrames, morae);
+    LearnVoice(h[0], heard, phrase, lead, !f || clearly);
     if (noiseAlone) {
       if (shared_->options.trace) std::fprintf(stderr, "utterance: noise alone over %d frames\n", h[chosen].frames);
       return false;
@@ -1037,9 +1045,9 @@ class SphinxRecognizer {
       text = outOfGrammar ? hd.text : shown[chosen];
       if (shared_->options.trace)
         std::fprintf(stderr, "utterance: grammar \"%s\" free \"%s\" margin %.1f over %d frames (confidence %.2f), "
-                             "dictation \"%s\", voice %d of %d\n",
+                             "dictation \"%s\", voice %d of %d, %.0f frames over %zu morae (the speaker's %.1f a mora)\n",
                      shown[chosen].c_str(), hf.text.c_str(), margin, weighed.frames, confidence,
-                     hd.text.c_str(), chosen, kRungs);
+                     hd.text.c_str(), chosen, kRungs, wordFrames, morae, pace_.FramesPerMora());
       std::lock_guard lock(shared_->mutex);
       shared_->stats.weighed.push_back({shared_->stats.audioSamples, shown[chosen], weighed.acoustic - hf.acoustic,
                                         weighed.frames, hf.wordFrames, weighed.wordFrames, hf.acoustic,
@@ -1176,6 +1184,7 @@ class SphinxRecognizer {
   std::array<Slower, kRungs - 1> slower_{
       {{nullptr, DecoderKind::ShorterGrammar}, {nullptr, DecoderKind::ShortestGrammar, -kShortestBehind, false}}};
   int freeRung_ = 0;  // the rung whose speed the free model heard the utterance at
+  SpeakingPace pace_;
   // The lead is held within this bound, some five phrases' worth (a phrase
   // mostly moves it by 5 to 10), so a new speaker (a child after a parent)
   // takes over within some ten phrases however long the session.

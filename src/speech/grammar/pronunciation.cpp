@@ -266,6 +266,17 @@ std::vector<Phones> KanaMorae() {
   return out;
 }
 
+std::size_t MoraCount(std::string_view kana) {
+  if (!KanaPhones(kana)) return 0;  // not a reading the program can say
+  std::size_t count = 0;
+  for (std::size_t i = 0; i < kana.size();) {
+    char32_t c = NextCodePoint(kana, i);
+    if (c >= 0x30A1 && c <= 0x30F6) c -= 0x60;  // katakana onto hiragana
+    if (!IsSmallY(c) && !(IsSmallVowel(c) && count > 0)) ++count;
+  }
+  return count;
+}
+
 std::string NumberWords(unsigned long long n) {
   static const char* const ones[] = {"zero", "one", "two", "three", "four", "five", "six",
                                      "seven", "eight", "nine", "ten", "eleven", "twelve",

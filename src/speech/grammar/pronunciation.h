@@ -56,6 +56,12 @@ std::optional<Phones> KanaPhones(std::string_view kana, KanaStyle style = {});
 // Every mora of the kana table in phones ("K AA", "SH OW", "N"...).
 std::vector<Phones> KanaMorae();
 
+// The morae of a kana reading, the beats Japanese times its speech by: one
+// for each kana, the long vowel mark, っ and ん included, where a small ゃ,
+// ゅ, ょ or small vowel makes one with the kana before it; 0 when the text
+// holds anything but kana.
+std::size_t MoraCount(std::string_view kana);
+
 // A whole number in English words: 42 -> "forty two".
 std::string NumberWords(unsigned long long n);
 

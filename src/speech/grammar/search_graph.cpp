@@ -269,9 +269,12 @@ PhraseEnd EndOfPhrase(const SearchGraph& graph, const std::string& hypothesis) {
   return PhraseEnd::Complete;
 }
 
-std::string DisplayOf(const std::string& hypothesis, const CompiledGrammar& grammar,
-                      const std::string& prefix) {
-  std::vector<std::string> parts;
+namespace {
+// The grammar's words a decoder hypothesis says, in order: the tokens that
+// begin a word (a later piece of one, silence and noise are skipped).
+std::vector<const GrammarWord*> WordsOf(const std::string& hypothesis, const CompiledGrammar& grammar,
+                                        const std::string& prefix) {
+  std::vector<const GrammarWord*> words;
   std::istringstream in(hypothesis);
   std::string token;
   while (in >> token) {
@@ -282,9 +285,27 @@ std::string DisplayOf(const std::string& hypothesis, const CompiledGrammar& gram
     } catch (...) {
       continue;
     }
-    if (index < grammar.words.size()) parts.push_back(grammar.words[index].display);
+    if (index < grammar.words.size()) words.push_back(&grammar.words[index]);
   }
+  return words;
+}
+}  // namespace
+
+std::string DisplayOf(const std::string& hypothesis, const CompiledGrammar& grammar,
+                      const std::string& prefix) {
+  std::vector<std::string> parts;
+  for (const GrammarWord* w : WordsOf(hypothesis, grammar, prefix)) parts.push_back(w->display);
   return JoinDisplay(parts);
+}
+
+std::size_t MoraeOf(const std::string& hypothesis, const CompiledGrammar& grammar, const std::string& prefix) {
+  std::size_t morae = 0;
+  for (const GrammarWord* w : WordsOf(hypothesis, grammar, prefix)) {
+    const std::size_t n = MoraCount(w->lexical);
+    if (n == 0) return 0;
+    morae += n;
+  }
+  return morae;
 }
 
 }  // namespace quorvel::speech

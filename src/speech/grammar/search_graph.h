@@ -60,4 +60,8 @@ PhraseEnd EndOfPhrase(const SearchGraph& graph, const std::string& hypothesis);
 std::string DisplayOf(const std::string& hypothesis, const CompiledGrammar& grammar,
                       const std::string& prefix);
 
+// The morae of the words a decoder hypothesis says (see MoraCount); 0 when
+// it says none, or one that is not written in kana.
+std::size_t MoraeOf(const std::string& hypothesis, const CompiledGrammar& grammar, const std::string& prefix);
+
 }  // namespace quorvel::speech
