@@ -8,23 +8,30 @@
 #include <condition_variable>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <ctime>
 #include <mutex>
 #include <optional>
 #include <random>
+#include <sstream>
 #include <thread>
 #include <type_traits>
+
+#include <unistd.h>
 
 #include <pocketsphinx.h>
 #include <speex/speex_preprocess.h>
 #include <speex/speex_resampler.h>
 #include <sphinxbase/cmn.h>
+#include <sphinxbase/ckd_alloc.h>
 #include <sphinxbase/err.h>
+#include <sphinxbase/fe.h>
 #include <sphinxbase/feat.h>
 #include <sphinxbase/fsg_model.h>
 #include <sphinxbase/ngram_model.h>
 
 #include "speech/engine/event_queue.h"
+#include "speech/engine/speaker_adaptation.h"
 #include "speech/engine/speaking_pace.h"
 #include "speech/grammar/search_graph.h"
 #include "speech/grammar/pronunciation.h"
@@ -227,6 +234,81 @@ class Decoder {
   ~Decoder() {
     ps_free(ps);
     if (stretch_) speex_resampler_destroy(stretch_);
+    if (features_) fe_free(features_);
+  }
+
+  // The features this decoder heard the audio as: played as slowly as it
+  // hears, through its mean of the microphone's sound, with their changes.
+  std::vector<PhoneModels::Frame> Features(const std::vector<std::int16_t>& audio) {
+    std::vector<PhoneModels::Frame> out;
+    if (!features_) features_ = fe_init_auto_r(ps_get_config(ps));
+    if (!features_ || fe_get_output_size(features_) != PhoneModels::kWidth) return out;
+    std::vector<std::int16_t> sound = audio;
+    if (stretch_ && stretchBy_ > 1.0) {
+      int err = 0;
+      SpeexResamplerState* slow = speex_resampler_init(1, kSampleRate, static_cast<spx_uint32_t>(kSampleRate * stretchBy_),
+                                                       SPEEX_RESAMPLER_QUALITY_DEFAULT, &err);
+      if (!slow) return out;
+      sound.resize(static_cast<std::size_t>(static_cast<double>(audio.size()) * stretchBy_) + 64);
+      auto inLen = static_cast<spx_uint32_t>(audio.size()), outLen = static_cast<spx_uint32_t>(sound.size());
+      speex_resampler_process_int(slow, 0, audio.data(), &inLen, sound.data(), &outLen);
+      speex_resampler_destroy(slow);
+      sound.resize(outLen);
+    }
+    std::minstd_rand dither{1};  // as Process does, without moving its own generator
+    for (auto& v : sound)
+      if (v < 32767 && dither() % 4 == 0) ++v;
+    fe_start_utt(features_);
+    const int16* p = sound.data();
+    std::size_t n = sound.size();
+    int32 most = 0;
+    fe_process_frames(features_, &p, &n, nullptr, &most, nullptr);
+    most += 2;
+    auto** cep = static_cast<mfcc_t**>(ckd_calloc_2d(static_cast<std::size_t>(most), PhoneModels::kWidth, sizeof(mfcc_t)));
+    int32 got = most;
+    fe_process_frames(features_, &p, &n, cep, &got, nullptr);
+    int32 last = 0;
+    fe_end_utt(features_, cep[std::min(got, most - 1)], &last);
+    got = std::min(got + last, most);
+    const cmn_t& c = Channel();
+    std::vector<std::array<float, PhoneModels::kWidth>> ceps(static_cast<std::size_t>(got));
+    for (int32 t = 0; t < got; ++t)
+      for (int i = 0; i < PhoneModels::kWidth; ++i)
+        ceps[static_cast<std::size_t>(t)][static_cast<std::size_t>(i)] = cep[t][i] - c.cmn_mean[i];
+    ckd_free_2d(cep);
+    // The cepstra, their change over two frames each side, and the change
+    // of that change, as the model was trained on.
+    auto at = [&](long t) -> const std::array<float, PhoneModels::kWidth>& {
+      return ceps[static_cast<std::size_t>(std::clamp(t, 0L, static_cast<long>(got) - 1))];
+    };
+    for (long t = 0; t < got; ++t) {
+      PhoneModels::Frame f{};
+      for (std::size_t i = 0; i < PhoneModels::kWidth; ++i) {
+        f[i] = at(t)[i];
+        f[i + PhoneModels::kWidth] = at(t + 2)[i] - at(t - 2)[i];
+        f[i + 2 * PhoneModels::kWidth] = (at(t + 3)[i] - at(t - 1)[i]) - (at(t + 1)[i] - at(t - 3)[i]);
+      }
+      out.push_back(f);
+    }
+    return out;
+  }
+  // Hears from now on with the model moved by the transform (the library
+  // reads it only from a file, which is gone again once read).
+  bool Adapt(const std::string& transform) {
+    std::string path = (std::filesystem::temp_directory_path() / "quorvel-speaker-XXXXXX").string();
+    const int fd = mkstemp(path.data());
+    if (fd < 0) return false;
+    const bool written = write(fd, transform.data(), transform.size()) == static_cast<ssize_t>(transform.size());
+    close(fd);
+    ps_mllr_t* mllr = written ? ps_mllr_read(path.c_str()) : nullptr;
+    std::filesystem::remove(path);
+    if (!mllr || !ps_update_mllr(ps, mllr)) return false;
+    adapted_ = transform != SpeakerAdaptation::NoChange();
+    return true;
+  }
+  // The model as it was, for the next session's speaker.
+  void ForgetSpeaker() {
+    if (adapted_) Adapt(SpeakerAdaptation::NoChange());
   }
 
   struct Hypothesis {
@@ -494,6 +576,8 @@ class Decoder {
   double stretchBy_ = 1.0;
   bool slowed_ = false;
   std::vector<std::int16_t> stretched_;
+  fe_t* features_ = nullptr;  // a front end of the decoder's own, for Features
+  bool adapted_ = false;      // the model moved towards a speaker
   int startFrame_ = 0;
   static_assert(std::is_floating_point_v<mfcc_t>, "the cepstral sums are read as floats");
   static constexpr int kSettledFrames = 150, kFewestFrames = 20, kAroundFrames = 25;
@@ -524,6 +608,7 @@ struct DecoderPool {
   void Give(std::unique_ptr<Decoder> d, DecoderKind kind) {
     if (!d) return;
     d->Abort();
+    d->ForgetSpeaker();
     std::lock_guard lock(mutex);
     idle[static_cast<int>(kind)].push_back(std::move(d));
   }
@@ -570,6 +655,18 @@ struct PocketSphinxEngine::Shared {
   // The background load: whether it runs, and who waits for its end.
   bool loading = false;
   std::vector<std::function<void()>> whenReady;
+
+  std::shared_ptr<const PhoneModels> phoneModels;
+  bool phoneModelsTried = false;
+  std::shared_ptr<const PhoneModels> GetPhoneModels() {
+    std::lock_guard lock(mutex);
+    if (!phoneModelsTried) {
+      phoneModelsTried = true;
+      auto m = std::make_shared<PhoneModels>();
+      if (m->Load(options.modelDir + "/en-us")) phoneModels = m;
+    }
+    return phoneModels;
+  }
 
   std::shared_ptr<const Lexicon> GetLexicon() {
     {
@@ -797,6 +894,7 @@ class SphinxRecognizer {
       // The grammar's score it is weighed against is the chosen voice's.
       freeRung_ = ChosenRung();
       freeDecoder_->SlowDown(RungWarp(freeRung_));
+      AdaptFreeModel();
       // Before the microphone is learnt, the free model would hear the
       // words only to hear them all again through the grammar's mean once
       // that is learnt from them: it waits for that instead.
@@ -1035,6 +1133,9 @@ class SphinxRecognizer {
     // so a new speaker's pace is learnt however far it is from the last one's.
     const bool clearly = (noiseAlone || !shown[chosen].empty()) && heardMargin >= threshold + kClearlyTaken;
     if (f && clearly) pace_.Learn(wordFrames, morae);
+    // Heard clearly as a phrase: what it says of the speaker is learnt once
+    // the answer is on its way.
+    const bool learn = !shown[chosen].empty() && (!f || clearly);
     LearnVoice(h[0], heard, phrase, lead, !f || clearly);
     if (noiseAlone) {
       if (shared_->options.trace) std::fprintf(stderr, "utterance: noise alone over %d frames\n", h[chosen].frames);
@@ -1059,9 +1160,51 @@ class SphinxRecognizer {
       std::lock_guard lock(shared_->mutex);
       ++shared_->stats.utterances;
     }
-    if (text.empty()) return false;
-    queue->PushRecognition(std::make_shared<TextResult>(text));
-    return true;
+    if (!text.empty()) queue->PushRecognition(std::make_shared<TextResult>(text));
+    if (learn) LearnSpeaker(chosen, h[chosen].text, audio);
+    return !text.empty();
+  }
+
+  // A phrase taken clearly on rung k: its sound tells how the speaker
+  // differs from the model. Once enough more of it is gathered, the rung's
+  // decoder hears with the model moved towards the speaker (and the free
+  // model too whenever it hears at that rung, so their scores still compare).
+  void LearnSpeaker(int k, const std::string& hypothesis, const std::vector<std::int16_t>& audio) {
+    Decoder* decoder = RungDecoder(k);
+    auto models = shared_->GetPhoneModels();
+    if (!decoder || !graph_ || !models) return;
+    auto& adaptation = adaptation_[static_cast<std::size_t>(k)];
+    if (!adaptation) adaptation = std::make_unique<SpeakerAdaptation>(*models);
+    // The ways of saying the hypothesis: each word's, one after another.
+    std::vector<std::string> variants{""};
+    std::istringstream in(hypothesis);
+    for (std::string word; in >> word;) {
+      auto t = std::find_if(graph_->tokens.begin(), graph_->tokens.end(),
+                            [&](const SearchGraph::Token& token) { return token.name == word; });
+      if (t == graph_->tokens.end()) continue;  // silence or noise
+      std::vector<std::string> longer;
+      for (const auto& v : variants)
+        for (const auto& p : t->pronunciations)
+          if (longer.size() < kMostVariants) longer.push_back(v.empty() ? p : v + " " + p);
+      variants.swap(longer);
+    }
+    if (!adaptation->Add(decoder->Features(audio), variants)) return;
+    double& at = adaptedFrames_[static_cast<std::size_t>(k)];
+    if (adaptation->Frames() < at + kAdaptEvery) return;
+    at = adaptation->Frames();
+    if (!decoder->Adapt(adaptation->Transform(kAdaptPrior))) return;
+    ++adapted_[static_cast<std::size_t>(k)];
+    if (shared_->options.trace)
+      std::fprintf(stderr, "utterance: voice %d moved towards the speaker, %.0f frames heard\n", k, adaptation->Frames());
+  }
+  // The free model hears with the transform of the rung it is weighed against.
+  void AdaptFreeModel() {
+    const std::pair<int, int> wanted{freeRung_, adapted_[static_cast<std::size_t>(freeRung_)]};
+    if (wanted == freeAdapted_ || (wanted.second == 0 && freeAdapted_.second == 0)) return;
+    const bool ok = wanted.second == 0
+                        ? freeDecoder_->Adapt(SpeakerAdaptation::NoChange())
+                        : freeDecoder_->Adapt(adaptation_[static_cast<std::size_t>(freeRung_)]->Transform(kAdaptPrior));
+    if (ok) freeAdapted_ = wanted;
   }
 
   // After an utterance: when two rungs side by side both heard a phrase in
@@ -1185,6 +1328,17 @@ class SphinxRecognizer {
       {{nullptr, DecoderKind::ShorterGrammar}, {nullptr, DecoderKind::ShortestGrammar, -kShortestBehind, false}}};
   int freeRung_ = 0;  // the rung whose speed the free model heard the utterance at
   SpeakingPace pace_;
+  // What each rung has learnt of the speaker, the frames it had when its
+  // model last moved, and how often it has; the free model's rung and count.
+  std::array<std::unique_ptr<SpeakerAdaptation>, kRungs> adaptation_;
+  std::array<double, kRungs> adaptedFrames_{};
+  std::array<int, kRungs> adapted_{};
+  std::pair<int, int> freeAdapted_{0, 0};
+  // The model moves after each second phrase or so, drawn towards no change
+  // as if three phrases had said so; a hypothesis's ways of saying it are
+  // tried up to this many.
+  static constexpr double kAdaptEvery = 150, kAdaptPrior = 300;
+  static constexpr std::size_t kMostVariants = 32;
   // The lead is held within this bound, some five phrases' worth (a phrase
   // mostly moves it by 5 to 10), so a new speaker (a child after a parent)
   // takes over within some ten phrases however long the session.
