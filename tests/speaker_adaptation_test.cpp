@@ -110,7 +110,7 @@ TEST(SpeakerAdaptationTest, LearnsHowTheSpeakerDiffersAndMovesOnlyAsFarAsThePhra
   PhoneModels m;
   ASSERT_TRUE(m.Load(ModelDir()));
   // Nothing heard yet: no change.
-  SpeakerAdaptation none(m);
+  SpeakerAdaptation none(m, 0);
   EXPECT_EQ(none.Transform(300), SpeakerAdaptation::NoChange());
   Parsed unchanged = Parse(SpeakerAdaptation::NoChange());
   for (int s = 0; s < PhoneModels::kStreams; ++s)
@@ -119,7 +119,7 @@ TEST(SpeakerAdaptationTest, LearnsHowTheSpeakerDiffersAndMovesOnlyAsFarAsThePhra
       for (int c = 0; c < PhoneModels::kWidth; ++c) EXPECT_EQ(unchanged.matrix[s][d][c], d == c ? 1 : 0);
     }
   // What cannot be aligned teaches nothing: an unknown phone, too few frames.
-  SpeakerAdaptation a(m);
+  SpeakerAdaptation a(m, 0);
   const std::vector<std::string> said = {"K AA N IY CH IY W AA", "K OW N IY CH IY W AA"};
   EXPECT_FALSE(a.Add(Said(m, {"AA"}, 2, 0), {"XX AA"}));
   EXPECT_FALSE(a.Add(Said(m, {"AA"}, 1, 0), said));
@@ -136,10 +136,11 @@ TEST(SpeakerAdaptationTest, LearnsHowTheSpeakerDiffersAndMovesOnlyAsFarAsThePhra
     auto frames = Said(m, {"SIL"}, 4, 0);
     const auto words = Said(m, phones, 4, offset);
     frames.insert(frames.end(), words.begin(), words.end());
+    const double before = into.Added();
     EXPECT_TRUE(into.Add(frames, {"XX", reading}));
-    EXPECT_EQ(into.Frames(), static_cast<double>(words.size()));
+    EXPECT_EQ(into.Added() - before, static_cast<double>(words.size()));
   };
-  SpeakerAdaptation higher(m);
+  SpeakerAdaptation higher(m, 0);
   learn(a, 0.3f);
   learn(higher, 2.0f);
   const Parsed low = Parse(a.Transform(0)), high = Parse(higher.Transform(0));
@@ -148,6 +149,17 @@ TEST(SpeakerAdaptationTest, LearnsHowTheSpeakerDiffersAndMovesOnlyAsFarAsThePhra
       EXPECT_NEAR(high.offset[s][d] - low.offset[s][d], s == 0 && d == 1 ? 1.7 : 0, 0.3) << s << "/" << d;
       EXPECT_NEAR(high.matrix[s][d][d], low.matrix[s][d][d], 0.1) << s << "/" << d;
     }
+  // One speaker's phrases, then another's: remembering all, the map stays
+  // half way; remembering a few phrases' worth, it follows the second.
+  auto afterOther = [&](double memory) {
+    SpeakerAdaptation both(m, memory);
+    for (int i = 0; i < 5; ++i) learn(both, 0.3f);
+    for (int i = 0; i < 5; ++i) learn(both, 2.0f);
+    EXPECT_LE(both.Frames(), both.Added());
+    return Parse(both.Transform(0)).offset[0][1] - high.offset[0][1];
+  };
+  EXPECT_LT(afterOther(0), -0.5);
+  EXPECT_NEAR(afterOther(100), 0, 0.2);
   // Drawn towards no change as if far more frames had said so, it hardly moves.
   const Parsed drawn = Parse(higher.Transform(1e6));
   for (int s = 0; s < PhoneModels::kStreams; ++s)

@@ -205,8 +205,8 @@ TEST_F(SpeechEndToEnd, AYoungerChildsVoiceClimbsToTheShortestVoice) {
 
 // A parent's many phrases, then the child's: the session has learnt the
 // parent's voice well, yet takes the child's over within some ten phrases,
-// so the child's last phrases are heard about as well as in a session of
-// its own (the model moved towards the parent may cost one).
+// so the child's last phrases are heard as well as in a session of its own
+// (the model moved towards the parent has faded by then).
 TEST_F(SpeechEndToEnd, AChildAfterAParentIsHeardWithinSomeTenPhrases) {
   std::vector<corpus::Phrase> phrases(corpus::kJapanese.begin(), corpus::kJapanese.begin() + 8);
   test::WriteFile(dir / "Ninshiki.xml", corpus::CatalogueOf(phrases, 100, 0));
@@ -228,7 +228,7 @@ TEST_F(SpeechEndToEnd, AChildAfterAParentIsHeardWithinSomeTenPhrases) {
       n += h.files[i].texts == std::vector<std::string>{phrases[(i - (audio.size() - childs.size())) % 8].name};
     return n;
   };
-  EXPECT_GE(lastRight(parents) + 1, lastRight({}));
+  EXPECT_GE(lastRight(parents), lastRight({}));
 }
 
 // The same voice beside an UNDEFINE entry: once the session takes the

@@ -1174,7 +1174,7 @@ class SphinxRecognizer {
     auto models = shared_->GetPhoneModels();
     if (!decoder || !graph_ || !models) return;
     auto& adaptation = adaptation_[static_cast<std::size_t>(k)];
-    if (!adaptation) adaptation = std::make_unique<SpeakerAdaptation>(*models);
+    if (!adaptation) adaptation = std::make_unique<SpeakerAdaptation>(*models, kAdaptMemory);
     // The ways of saying the hypothesis: each word's, one after another.
     std::vector<std::string> variants{""};
     std::istringstream in(hypothesis);
@@ -1190,8 +1190,8 @@ class SphinxRecognizer {
     }
     if (!adaptation->Add(decoder->Features(audio), variants)) return;
     double& at = adaptedFrames_[static_cast<std::size_t>(k)];
-    if (adaptation->Frames() < at + kAdaptEvery) return;
-    at = adaptation->Frames();
+    if (adaptation->Added() < at + kAdaptEvery) return;
+    at = adaptation->Added();
     if (!decoder->Adapt(adaptation->Transform(kAdaptPrior))) return;
     ++adapted_[static_cast<std::size_t>(k)];
     if (shared_->options.trace)
@@ -1328,16 +1328,17 @@ class SphinxRecognizer {
       {{nullptr, DecoderKind::ShorterGrammar}, {nullptr, DecoderKind::ShortestGrammar, -kShortestBehind, false}}};
   int freeRung_ = 0;  // the rung whose speed the free model heard the utterance at
   SpeakingPace pace_;
-  // What each rung has learnt of the speaker, the frames it had when its
-  // model last moved, and how often it has; the free model's rung and count.
+  // What each rung has learnt of the speaker, the frames it had heard when
+  // its model last moved, and how often it has; the free model's rung and count.
   std::array<std::unique_ptr<SpeakerAdaptation>, kRungs> adaptation_;
   std::array<double, kRungs> adaptedFrames_{};
   std::array<int, kRungs> adapted_{};
   std::pair<int, int> freeAdapted_{0, 0};
   // The model moves after each second phrase or so, drawn towards no change
-  // as if three phrases had said so; a hypothesis's ways of saying it are
-  // tried up to this many.
-  static constexpr double kAdaptEvery = 150, kAdaptPrior = 300;
+  // as if three phrases had said so, and remembers some thirty phrases'
+  // worth (a child after a parent is followed within some ten); a
+  // hypothesis's ways of saying it are tried up to this many.
+  static constexpr double kAdaptEvery = 150, kAdaptPrior = 300, kAdaptMemory = 3000;
   static constexpr std::size_t kMostVariants = 32;
   // The lead is held within this bound, some five phrases' worth (a phrase
   // mostly moves it by 5 to 10), so a new speaker (a child after a parent)

@@ -101,6 +101,8 @@ bool PhoneModels::Load(const std::string& dir) {
       !ReadFloats(dir + "/variances", phones, kStreams, densities_, kWidth, variances_))
     return false;
   for (float& v : variances_) v = std::max(v, 1e-4f);  // the decoder's floor
+  precisions_.resize(variances_.size());
+  std::transform(variances_.begin(), variances_.end(), precisions_.begin(), [](float v) { return 1 / v; });
   const double logBase = 1024 * std::log(1.0001);
   priors_.assign(static_cast<std::size_t>(phones * kStates * kStreams * densities_), 0);
   for (int p = 0; p < phones; ++p)
@@ -132,15 +134,16 @@ double PhoneModels::StreamScore(int phone, int state, int stream, const Frame& o
   thread_local std::vector<double> scores;
   scores.resize(static_cast<std::size_t>(densities_));
   for (int g = 0; g < densities_; ++g) {
-    const float *mean = Mean(phone, stream, g), *var = Variance(phone, stream, g);
-    double e = 0;
+    const float *mean = Mean(phone, stream, g), *precision = &precisions_[Index(phone, stream, g)];
+    float e = 0;
     for (int i = 0; i < kWidth; ++i) {
-      const double diff = x[i] - mean[i];
-      e += diff * diff / var[i];
+      const float diff = x[i] - mean[i];
+      e += diff * diff * precision[i];
     }
     scores[static_cast<std::size_t>(g)] = Prior(phone, state, stream, g) - 0.5 * e;
     best = std::max(best, scores[static_cast<std::size_t>(g)]);
   }
+  if (!each) return best;  // the likeliest Gaussian is enough to align by
   double sum = 0;
   for (double s : scores) sum += std::exp(s - best);
   const double total = best + std::log(sum);
@@ -166,8 +169,9 @@ void PhoneModels::Shares(int phone, int state, int stream, const Frame& o,
     if (each[g] >= 1e-3) out.emplace_back(static_cast<int>(g), each[g]);
 }
 
-SpeakerAdaptation::SpeakerAdaptation(const PhoneModels& models)
+SpeakerAdaptation::SpeakerAdaptation(const PhoneModels& models, double memoryFrames)
     : models_(models),
+      memory_(memoryFrames),
       g_(2 * PhoneModels::kStreams * PhoneModels::kWidth, std::array<double, kTerms * kTerms>{}),
       k_(2 * PhoneModels::kStreams * PhoneModels::kWidth, std::array<double, kTerms>{}) {}
 
@@ -234,9 +238,21 @@ bool SpeakerAdaptation::Add(const std::vector<PhoneModels::Frame>& frames, const
   }
   if (bestPath.empty()) return false;
   constexpr int kStreams = PhoneModels::kStreams, kWidth = PhoneModels::kWidth;
+  const std::size_t n = bestPhones.size() * PhoneModels::kStates;
+  // Older speech weighs the less the more has been heard since, so the map
+  // follows a new speaker: its frames fade by e for each memory's worth.
+  if (memory_ > 0) {
+    const auto spoken = static_cast<double>(
+        std::count_if(bestPath.begin(), bestPath.end(), [&](int j) { return j > 0 && static_cast<std::size_t>(j) <= n; }));
+    const double keep = std::exp(-spoken / memory_);
+    for (auto& g : g_)
+      for (double& v : g) v *= keep;
+    for (auto& k : k_)
+      for (double& v : k) v *= keep;
+    frames_ *= keep;
+  }
   std::vector<std::pair<int, double>> shares;
   std::array<double, kTerms * kTerms> outer{};
-  const std::size_t n = bestPhones.size() * PhoneModels::kStates;
   for (std::size_t i = 0; i < t; ++i) {
     const auto j = static_cast<std::size_t>(bestPath[i]);
     if (j == 0 || j > n) continue;  // quiet around the words
@@ -269,6 +285,7 @@ bool SpeakerAdaptation::Add(const std::vector<PhoneModels::Frame>& frames, const
       }
     }
     frames_ += 1;
+    added_ += 1;
   }
   return true;
 }

@@ -25,7 +25,8 @@ class PhoneModels {
   int Phone(std::string_view name) const;  // -1: none of the model's
   int Densities() const { return densities_; }
   int Phones() const { return static_cast<int>(names_.size()); }
-  // The log-likelihood of the frame in the state of the phone.
+  // The log-likelihood of the frame in the state of the phone, each stream
+  // by its likeliest Gaussian.
   double Score(int phone, int state, const Frame& o) const;
   // The Gaussians of one stream of the state that hold at least a
   // thousandth of the frame, with their share.
@@ -48,21 +49,24 @@ class PhoneModels {
 
   std::vector<std::string> names_;
   int densities_ = 0;
-  std::vector<float> means_, variances_;  // [phone][stream][Gaussian][width]
+  std::vector<float> means_, variances_, precisions_;  // [phone][stream][Gaussian][width]
   std::vector<double> priors_;            // [phone][state][stream][Gaussian]
 };
 
 // What one speaker's phrases say of the map, gathered phrase by phrase.
 class SpeakerAdaptation {
  public:
-  explicit SpeakerAdaptation(const PhoneModels& models);
+  // memoryFrames: how much speech the map remembers (0: all of it).
+  SpeakerAdaptation(const PhoneModels& models, double memoryFrames);
   // One utterance's frames and what it said, as the phones of each way of
   // saying it ("K OW N" or "K AO N"): the best way is aligned to the frames,
   // with quiet allowed around it. False when none can be (too few frames,
   // an unknown phone).
   bool Add(const std::vector<PhoneModels::Frame>& frames, const std::vector<std::string>& variants);
-  // Frames of speech gathered so far.
+  // Frames of speech gathered so far, as far as they are remembered.
   double Frames() const { return frames_; }
+  // Frames of speech ever gathered, however long ago.
+  double Added() const { return added_; }
   // The map in PocketSphinx's MLLR file format: each stream's matrix, its
   // offset and variance scale. priorFrames draws it towards no change as
   // if that many frames had said so, so a few phrases move it only a little.
@@ -73,10 +77,11 @@ class SpeakerAdaptation {
  private:
   static constexpr int kTerms = PhoneModels::kWidth + 1;  // the offset, then the mean
   const PhoneModels& models_;
+  double memory_;
   // For each stream and dimension, the normal equations of its row.
   std::vector<std::array<double, kTerms * kTerms>> g_;
   std::vector<std::array<double, kTerms>> k_;
-  double frames_ = 0;
+  double frames_ = 0, added_ = 0;
 };
 
 }  // namespace quorvel::speech
