@@ -1192,19 +1192,18 @@ class SphinxRecognizer {
     double& at = adaptedFrames_[static_cast<std::size_t>(k)];
     if (adaptation->Added() < at + kAdaptEvery) return;
     at = adaptation->Added();
-    if (!decoder->Adapt(adaptation->Transform(kAdaptPrior))) return;
-    ++adapted_[static_cast<std::size_t>(k)];
+    std::string transform = adaptation->Transform(kAdaptPrior);
+    if (!decoder->Adapt(transform)) return;
+    transforms_[static_cast<std::size_t>(k)] = std::move(transform);
     if (shared_->options.trace)
       std::fprintf(stderr, "utterance: voice %d moved towards the speaker, %.0f frames heard\n", k, adaptation->Frames());
   }
-  // The free model hears with the transform of the rung it is weighed against.
+  // The free model hears with the very transform of the rung it is weighed
+  // against, not a newer one, so their scores still compare.
   void AdaptFreeModel() {
-    const std::pair<int, int> wanted{freeRung_, adapted_[static_cast<std::size_t>(freeRung_)]};
-    if (wanted == freeAdapted_ || (wanted.second == 0 && freeAdapted_.second == 0)) return;
-    const bool ok = wanted.second == 0
-                        ? freeDecoder_->Adapt(SpeakerAdaptation::NoChange())
-                        : freeDecoder_->Adapt(adaptation_[static_cast<std::size_t>(freeRung_)]->Transform(kAdaptPrior));
-    if (ok) freeAdapted_ = wanted;
+    const std::string& wanted = transforms_[static_cast<std::size_t>(freeRung_)];
+    if (wanted == freeTransform_) return;
+    if (freeDecoder_->Adapt(wanted.empty() ? SpeakerAdaptation::NoChange() : wanted)) freeTransform_ = wanted;
   }
 
   // After an utterance: when two rungs side by side both heard a phrase in
@@ -1329,11 +1328,12 @@ class SphinxRecognizer {
   int freeRung_ = 0;  // the rung whose speed the free model heard the utterance at
   SpeakingPace pace_;
   // What each rung has learnt of the speaker, the frames it had heard when
-  // its model last moved, and how often it has; the free model's rung and count.
+  // its model last moved, and the transform it hears with (empty: none);
+  // the one the free model hears with.
   std::array<std::unique_ptr<SpeakerAdaptation>, kRungs> adaptation_;
   std::array<double, kRungs> adaptedFrames_{};
-  std::array<int, kRungs> adapted_{};
-  std::pair<int, int> freeAdapted_{0, 0};
+  std::array<std::string, kRungs> transforms_;
+  std::string freeTransform_;
   // The model moves after each second phrase or so, drawn towards no change
   // as if three phrases had said so, and remembers some thirty phrases'
   // worth (a child after a parent is followed within some ten); a
