@@ -1133,9 +1133,11 @@ class SphinxRecognizer {
     // so a new speaker's pace is learnt however far it is from the last one's.
     const bool clearly = (noiseAlone || !shown[chosen].empty()) && heardMargin >= threshold + kClearlyTaken;
     if (f && clearly) pace_.Learn(wordFrames, morae);
-    // Heard clearly as a phrase: what it says of the speaker is learnt once
-    // the answer is on its way.
-    const bool learn = !shown[chosen].empty() && (!f || clearly);
+    // Taken as a phrase: what it says of the speaker is learnt once the
+    // answer is on its way. Every phrase taken, not only those taken
+    // clearly: a voice far from the model is rarely taken clearly until the
+    // model has moved towards it.
+    const bool learn = !shown[chosen].empty() && !outOfGrammar;
     LearnVoice(h[0], heard, phrase, lead, !f || clearly);
     if (noiseAlone) {
       if (shared_->options.trace) std::fprintf(stderr, "utterance: noise alone over %d frames\n", h[chosen].frames);
@@ -1165,7 +1167,7 @@ class SphinxRecognizer {
     return !text.empty();
   }
 
-  // A phrase taken clearly on rung k: its sound tells how the speaker
+  // A phrase taken on rung k: its sound tells how the speaker
   // differs from the model. Once enough more of it is gathered, the rung's
   // decoder hears with the model moved towards the speaker (and the free
   // model too whenever it hears at that rung, so their scores still compare).
