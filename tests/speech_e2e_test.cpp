@@ -254,6 +254,29 @@ TEST_F(SpeechEndToEnd, AChildsOtherSpeechPlaysUndefine) {
   EXPECT_GE(rejected * 2, others);
 }
 
+// A man's commands, then his talk beside an UNDEFINE entry: forced onto
+// the catalogue's phrases, the talk scores better heard slower, as a
+// child's phrases do, but far below the line it says nothing of the voice.
+// The session stays with the man's voice, the talk plays UNDEFINE and his
+// next command plays itself.
+TEST_F(SpeechEndToEnd, TalkThatIsNoCommandLeavesTheVoiceAsItWas) {
+  std::vector<corpus::Phrase> phrases(corpus::kJapanese.begin(), corpus::kJapanese.begin() + 10);
+  test::WriteFile(dir / "Ninshiki.xml", corpus::CatalogueOf(phrases, 100, 999));
+  std::vector<std::vector<std::int16_t>> audio;
+  for (std::size_t i = 0; i < 6; ++i) audio.push_back(Say(phrases[i].reading, "ja+m1"));
+  const std::size_t talk = 12;
+  for (std::size_t i = 0; i < talk; ++i) audio.push_back(Say(corpus::kOtherJapanese[i], "ja+m1"));
+  audio.push_back(Say(phrases[7].reading, "ja+m1"));
+  corpus::Hearing h = Hear(audio, true);
+  const std::string undefine = Bytes(MakeVoiceCommand(999, 1, 50, 0, 1000));
+  std::size_t rejected = 0;
+  for (std::size_t i = 6; i < 6 + talk; ++i) rejected += h.files[i].commandFile == undefine;
+  EXPECT_GE(rejected + 2, talk);
+  EXPECT_EQ(h.files.back().texts, std::vector<std::string>{phrases[7].name});
+  ASSERT_FALSE(h.stats.weighed.empty());
+  for (std::size_t i = 0; i < h.stats.weighed.size(); ++i) EXPECT_EQ(h.stats.weighed[i].rung, 0) << i;
+}
+
 // A television talking all the time, as loud as a room's babble: each
 // phrase said over it is heard once, in order, and its talk between them is
 // no command. Its switching on, out of quiet, may be heard as one utterance,

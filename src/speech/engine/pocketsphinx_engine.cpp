@@ -1138,7 +1138,12 @@ class SphinxRecognizer {
     // clearly: a voice far from the model is rarely taken clearly until the
     // model has moved towards it.
     const bool learn = !shown[chosen].empty() && !outOfGrammar;
-    LearnVoice(h[0], heard, phrase, lead, !f || clearly);
+    // Speech turned away far below the line is no command of this speaker's:
+    // a man's talk forced onto the catalogue's phrases scores better heard
+    // slower, as a child's phrases do, and would carry the session to a
+    // child's voice (and all its decoders) while a television talks.
+    const bool farBelow = f && margin < threshold - kFarBelowLine;
+    LearnVoice(h[0], heard, phrase, lead, !f || clearly, !farBelow);
     if (noiseAlone) {
       if (shared_->options.trace) std::fprintf(stderr, "utterance: noise alone over %d frames\n", h[chosen].frames);
       return false;
@@ -1220,17 +1225,18 @@ class SphinxRecognizer {
   // than the shorter voice by a margin: other speech, babble and reverb
   // forced onto the catalogue's phrases score better the more they are
   // slowed, and once there, other speech is turned away less. The shorter
-  // voice learns from all, so that a child whose phrases the plain voice
-  // turns away still reaches it.
+  // voice learns from all but speech turned away far below the line
+  // (`near`), so that a child whose phrases the plain voice turns away
+  // still reaches it.
   void LearnVoice(const Decoder::Hypothesis& plain, const Heard& heard, const Heard& phrase,
-                  const std::array<double, kRungs>& lead, bool taken) {
+                  const std::array<double, kRungs>& lead, bool taken, bool near) {
     const double perFrame = phrase[0] ? plain.acoustic / plain.frames : 0;
     const bool fell = phrase[0] && plainPhrases_ > 0 && perFrame < plainMean_ - kPlainFall;
     if (phrase[0]) plainMean_ = plainPhrases_++ > 0 ? plainMean_ + (perFrame - plainMean_) / kPlainRecent : perFrame;
     for (int k = 1; k < kRungs; ++k) {
       Slower& r = slower_[k - 1];
       if (!r.decoder) continue;
-      if (phrase[k] && phrase[k - 1] && (k == 1 || taken)) {
+      if (phrase[k] && phrase[k - 1] && (k == 1 ? near : taken)) {
         r.lead = std::clamp(r.lead + lead[k] - (k > 1 ? kShortestCost : 0), -kLeadBound, kLeadBound);
         if (k == 1) voiceHeard_ = true;
       }
@@ -1239,8 +1245,8 @@ class SphinxRecognizer {
       // that one is ahead.
       const bool woken = k == 1 && fell;
       const bool belowAhead = k == 1 || slower_[k - 2].lead > 0;
-      r.listens = belowAhead &&
-                  (r.lead > -kShorterPausedLead || lead[k] > 0 || woken || r.sinceHeard + 1 >= kShorterHearsEvery);
+      const bool due = r.sinceHeard + 1 >= kShorterHearsEvery;
+      r.listens = belowAhead && (r.lead > -kShorterPausedLead || (lead[k] > 0 && near) || woken || due);
     }
     if (shared_->options.trace)
       std::fprintf(stderr,
@@ -1365,6 +1371,10 @@ class SphinxRecognizer {
   // count as clearly taken: the catalogue's phrases mostly score 6 to 9
   // above it, other speech taken by chance just above it.
   static constexpr double kClearlyTaken = 5;
+  // How far below the rejection line speech says nothing of the voice: a
+  // child's phrases that the plain voice turns away score at most some 4
+  // below it, a man's other talk mostly 10 to 40.
+  static constexpr double kFarBelowLine = 5;
   // How much further ahead per frame a Japanese phrase must be for each
   // step its confidence falls (by a factor of e). Over the bench's Japanese
   // voices and rooms, 1 to 3 turned away some 4% more of other speech for
