@@ -268,6 +268,7 @@ TEST_F(SpeechEndToEnd, TalkThatIsNoCommandLeavesTheVoiceAsItWas) {
   for (std::size_t i = 0; i < talk; ++i) audio.push_back(Say(corpus::kOtherJapanese[i], "ja+m1"));
   audio.push_back(Say(phrases[7].reading, "ja+m1"));
   corpus::Hearing h = Hear(audio, true);
+  ASSERT_EQ(h.files.size(), audio.size());
   const std::string undefine = Bytes(MakeVoiceCommand(999, 1, 50, 0, 1000));
   std::size_t rejected = 0;
   for (std::size_t i = 6; i < 6 + talk; ++i) rejected += h.files[i].commandFile == undefine;
