@@ -312,6 +312,27 @@ TEST_F(SpeechEndToEnd, PhrasesOverATelevisionAreEachHeardOnce) {
   EXPECT_EQ(std::vector<std::string>(heard.end() - static_cast<long>(said.size()), heard.end()), said);
 }
 
+// A sentence said over a talking room, beside UNDEFINE: longer than any
+// phrase and loud all through, it is still one utterance, not cut where the
+// room's level would follow it, and it plays UNDEFINE once. Its tail, as
+// short as a command, was heard as one.
+TEST_F(SpeechEndToEnd, ASentenceOverATalkingRoomIsHeardOnce) {
+  std::vector<corpus::Phrase> phrases(corpus::kEnglish.begin(), corpus::kEnglish.begin() + 25);
+  test::WriteFile(dir / "Ninshiki.xml", corpus::CatalogueOf(phrases, 100, 999));
+  const corpus::Condition room{"babble 18 dB", "en-029+f4", 160, 55, "", 18, corpus::Condition::Babble};
+  std::vector<std::vector<std::int16_t>> audio;
+  for (std::size_t i = 8; i < 16; ++i) audio.push_back(corpus::Speak(corpus::kOtherEnglish[i], room));
+  corpus::Hearing h = Hear(audio, true);
+  ASSERT_EQ(h.files.size(), audio.size());
+  const std::string undefine = Bytes(MakeVoiceCommand(999, 1, 50, 0, 1000));
+  std::size_t rejected = 0;
+  for (std::size_t i = 0; i < h.files.size(); ++i) {
+    EXPECT_EQ(h.files[i].texts.size(), 1u) << corpus::kOtherEnglish[8 + i];
+    rejected += h.files[i].commandFile == undefine;
+  }
+  EXPECT_GE(rejected + 2, audio.size());
+}
+
 // A room's noise that starts out of quiet is first taken for speech, then
 // for the room once the decoders know it, and that utterance ends as noise
 // alone. Words that begin just before it ends (too briefly to be called

@@ -149,7 +149,10 @@ class LevelGate {
     // The room's level follows quieter sound within a fraction of a second
     // and loud sound only over seconds, so words do not raise it much; but
     // sound loud without a break for longer than a phrase is the room's own
-    // (a television switched on), and it follows that as fast.
+    // (a television switched on), and it follows that as fast. Longer than
+    // a sentence said over a talking room, too: one followed after a phrase's
+    // length was cut in two, and its tail, short as a command, was taken
+    // for one.
     loudRun_ = loud ? loudRun_ + 1 : 0;
     room_ += (db - room_) * (loud && loudRun_ < kSteadyFrames ? 0.002 : 0.05);
     floor_ = std::min(floor_, room_);
@@ -158,7 +161,7 @@ class LevelGate {
   }
   static constexpr std::size_t kFrame = kSampleRate / 100;
   static constexpr double kLoudDb = 10, kFaintestDb = 20;
-  static constexpr int kOpenFrames = 3, kSteadyFrames = 150;
+  static constexpr int kOpenFrames = 3, kSteadyFrames = 250;
   double power_ = 0, room_ = 0, floor_ = 0;
   std::size_t filled_ = 0;
   int loudRun_ = 0, quiet_ = 0;
