@@ -149,10 +149,10 @@ class LevelGate {
     // The room's level follows quieter sound within a fraction of a second
     // and loud sound only over seconds, so words do not raise it much; but
     // sound loud without a break for longer than a phrase is the room's own
-    // (a television switched on), and it follows that as fast. Longer than
-    // a sentence said over a talking room, too: one followed after a phrase's
-    // length was cut in two, and its tail, short as a command, was taken
-    // for one.
+    // (a television switched on), and it follows that as fast. It waits
+    // longer than a sentence said over a talking room lasts: followed after
+    // a phrase's length, such a sentence was cut in two, and its tail, as
+    // short as a command, was taken for one.
     loudRun_ = loud ? loudRun_ + 1 : 0;
     room_ += (db - room_) * (loud && loudRun_ < kSteadyFrames ? 0.002 : 0.05);
     floor_ = std::min(floor_, room_);
