@@ -134,7 +134,35 @@ class LevelGate {
   bool Opened() const { return opened_; }
   // Frames since the last loud one.
   int QuietFrames() const { return quiet_; }
-  void Forget() { opened_ = loudRun_ >= kOpenFrames; }
+  void Forget() {
+    opened_ = loudRun_ >= kOpenFrames;
+    openPower_ = 0;
+    openFrames_ = riseRun_ = 0;
+    rose_ = risen_ = talking_ = false;
+  }
+  // Words rose well above the sound that opened the gate, after that sound
+  // had gone on a while: it may have been the room's (other voices that
+  // started up just before them), not the words' own start.
+  bool Rose() const { return rose_; }
+  // It was other voices': the words are what rises above them, for the
+  // rest of the utterance.
+  void TakeRise() {
+    talk_ = lower_;
+    rose_ = false;
+    risen_ = talking_ = true;
+    talkQuiet_ = talkRun_ = 0;
+  }
+  // Other voices talk under this utterance's words (since TakeRise), and
+  // the frames since the words last rose above them, or how many loud
+  // frames in a row they have now.
+  bool UnderTalk() const { return talking_; }
+  int QuietOverTalk() const { return talkQuiet_; }
+  bool RisingOverTalk() const { return talkRun_ >= kOpenFrames; }
+  // It was the words' own start, or steady noise: nothing changes.
+  void KeepRise() {
+    rose_ = false;
+    risen_ = true;
+  }
   // The room is louder than it has been at its quietest: something in it
   // (a television, a fan) makes sound of its own.
   bool RoomRaised() const { return started_ && room_ > floor_ + kLoudDb; }
@@ -146,6 +174,15 @@ class LevelGate {
     db = std::max(db, kFaintestDb);
     if (!started_) room_ = floor_ = db, started_ = true;
     const bool loud = db > room_ + kLoudDb;
+    if (opened_ && !risen_) {
+      // The power of the sound since the gate opened, not its mean level in
+      // dB: the quiet of a closure inside a word does not pull it down.
+      const double since = openFrames_ > 0 ? 10 * std::log10(openPower_ / openFrames_) : db;
+      const bool above = openFrames_ >= kRiseAfterFrames && db > since + kLoudDb;
+      riseRun_ = above ? riseRun_ + 1 : 0;
+      if (riseRun_ >= kOpenFrames) rose_ = true, lower_ = since;
+      if (!above) openPower_ += std::pow(10.0, db / 10), ++openFrames_;
+    }
     // The room's level follows quieter sound within a fraction of a second
     // and loud sound only over seconds, so words do not raise it much; but
     // sound loud without a break for longer than a phrase is the room's own
@@ -156,16 +193,21 @@ class LevelGate {
     loudRun_ = loud ? loudRun_ + 1 : 0;
     room_ += (db - room_) * (loud && loudRun_ < kSteadyFrames ? 0.002 : 0.05);
     floor_ = std::min(floor_, room_);
+    if (talking_) {
+      const bool over = db > talk_ + kLoudDb;
+      talkRun_ = over ? talkRun_ + 1 : 0;
+      talkQuiet_ = over ? 0 : talkQuiet_ + 1;
+    }
     quiet_ = loud ? 0 : quiet_ + 1;
     if (loudRun_ >= kOpenFrames) opened_ = true;
   }
   static constexpr std::size_t kFrame = kSampleRate / 100;
   static constexpr double kLoudDb = 10, kFaintestDb = 20;
-  static constexpr int kOpenFrames = 3, kSteadyFrames = 250;
-  double power_ = 0, room_ = 0, floor_ = 0;
+  static constexpr int kOpenFrames = 3, kSteadyFrames = 250, kRiseAfterFrames = 30;
+  double power_ = 0, room_ = 0, floor_ = 0, openPower_ = 0, lower_ = 0, talk_ = 0;
   std::size_t filled_ = 0;
-  int loudRun_ = 0, quiet_ = 0;
-  bool opened_ = false, started_ = false;
+  int loudRun_ = 0, quiet_ = 0, openFrames_ = 0, riseRun_ = 0, talkQuiet_ = 0, talkRun_ = 0;
+  bool opened_ = false, started_ = false, rose_ = false, risen_ = false, talking_ = false;
 };
 
 // One PocketSphinx decoder and the utterance it is in.
@@ -849,6 +891,7 @@ class SphinxRecognizer {
     freeWaits_ = false;
     heldSamples_ = 0;
     utteranceSamples_ = 0;
+    withheld_.clear();
     gate_.Forget();
   }
 
@@ -860,6 +903,18 @@ class SphinxRecognizer {
           w.lexical.find("\xE3\x83") != std::string::npos)
         ++kana;
     return kana * 2 > g.words.size();
+  }
+
+  // Whether the grammar heard words (not quiet or noise) in the utterance
+  // so far, over 0.2 s of it at least: a short word it forces onto steady
+  // noise is no talk. Without a grammar, any sound may be words.
+  bool HeardWordsSoFar() {
+    if (!UsesGrammar()) return true;
+    const Decoder::Hypothesis h = grammarDecoder_->Current();
+    std::istringstream heard(h.text);
+    bool words = false;
+    for (std::string word; heard >> word;) words = words || word != kNoiseWord;
+    return words && h.wordFrames >= kTalkWordFrames;
   }
 
   // Whether what the grammar has heard so far is a whole phrase that no
@@ -881,7 +936,45 @@ class SphinxRecognizer {
     // part of them.
     if (speechSeen_ && !gate_.Opened() && gate_.RoomRaised() && utteranceSamples_ >= kRestartSamples)
       AbortUtterance();
+    // Words that rise well above sound the grammar heard as words (voices
+    // that started up just before them) are heard afresh from just before
+    // the rise: a phrase said as a talking room starts up is not weighed
+    // with what the room said first. Steady noise, which the decoders hear
+    // as quiet, stays in the utterance.
+    if (gate_.Rose()) {
+      const bool talked = HeardWordsSoFar();
+      if (talked && speechSeen_) {
+        const std::size_t lead = std::min(utterance_.size(), kRiseLeadSamples);
+        std::vector<std::int16_t> before(utterance_.end() - static_cast<long>(lead), utterance_.end());
+        AbortUtterance();
+        carried_ = std::move(before);
+        if (shared_->options.trace) std::fprintf(stderr, "utterance: words rose above the room's talk, heard afresh\n");
+      }
+      if (talked) gate_.TakeRise();
+      else gate_.KeepRise();
+    }
     if (speechSeen_) utteranceSamples_ += static_cast<long>(n);
+    const std::size_t given = n;
+    // Once words said over other voices fall back to them, the decoders stop
+    // hearing, so the voices' talk after the words is not weighed with them;
+    // words that rise again are heard with the sound in between (a pause
+    // inside a phrase, the weak words of a sentence). Steady noise and a
+    // room's echo after the words are heard on: the decoders hear them as
+    // quiet.
+    const bool holding = !withheld_.empty();
+    if (speechSeen_ && gate_.UnderTalk() &&
+        (holding ? !gate_.RisingOverTalk() : gate_.QuietOverTalk() > kTrailFrames)) {
+      withheld_.insert(withheld_.end(), s, s + n);
+      if (withheld_.size() > kMaxUtterance)
+        withheld_.erase(withheld_.begin(), withheld_.end() - static_cast<long>(kMaxUtterance));
+      n = 0;
+    } else if (!withheld_.empty()) {
+      withheld_.insert(withheld_.end(), s, s + n);
+      released_.swap(withheld_);
+      withheld_.clear();
+      s = released_.data();
+      n = released_.size();
+    }
     // Kept for dictation afterwards, for hearing the utterance again while
     // the grammar's decoder has not yet learnt the microphone, and for its
     // last moments to begin the next one.
@@ -908,7 +1001,7 @@ class SphinxRecognizer {
     hearing[kRungs] = f && !freeWaits_ ? freeDecoder_.get() : nullptr;
     hearing[kRungs + 1] = d ? dictationDecoder_.get() : nullptr;
     for (Decoder* dec : hearing) {
-      if (!dec) continue;
+      if (!dec || n == 0) continue;
       const bool starting = !dec->open;
       if (dec->Start() && starting) dec->Process(carried_.data(), carried_.size());
       dec->Process(s, n);
@@ -926,7 +1019,7 @@ class SphinxRecognizer {
       speechSeen_ = true;
       heldSamples_ = 0;
     } else if (speechSeen_) {
-      heldSamples_ += static_cast<long>(n);
+      heldSamples_ += static_cast<long>(given);
       const long hold = (shared_->options.holdFrames - shared_->options.endSilenceFrames) * kSampleRate / 100;
       if (heldSamples_ >= hold || PhraseComplete()) {
         // An utterance that came to nothing (noise, taken for quiet once
@@ -936,11 +1029,11 @@ class SphinxRecognizer {
         std::vector<std::int16_t> tail(utterance_.end() - static_cast<long>(carry), utterance_.end());
         if (!FinishUtterance()) carried_ = std::move(tail);
         std::lock_guard lock(shared_->mutex);
-        shared_->stats.endedAt.push_back(shared_->stats.audioSamples + static_cast<long>(n));
+        shared_->stats.endedAt.push_back(shared_->stats.audioSamples + static_cast<long>(given));
       }
     }
     std::lock_guard lock(shared_->mutex);
-    shared_->stats.audioSamples += static_cast<long>(n);
+    shared_->stats.audioSamples += static_cast<long>(given);
     shared_->stats.decodeSeconds += ThreadSeconds() - t0;
   }
 
@@ -1073,6 +1166,7 @@ class SphinxRecognizer {
     heardAgain_ = false;
     heldSamples_ = 0;
     utteranceSamples_ = 0;
+    withheld_.clear();
     gate_.Forget();
     std::vector<std::int16_t> audio;
     audio.swap(utterance_);
@@ -1407,6 +1501,14 @@ class SphinxRecognizer {
   LevelGate gate_;
   std::vector<std::int16_t> utterance_, carried_;
   static constexpr std::size_t kCarriedSamples = kSampleRate / 5;
+  // Sound after words fell back to the voices under them, not yet heard by
+  // the decoders.
+  std::vector<std::int16_t> withheld_, released_;
+  // How much of the sound before words that rose above other voices is
+  // heard with them, and how long after they fell back to the voices the
+  // decoders still hear (frames).
+  static constexpr std::size_t kRiseLeadSamples = kSampleRate / 10;
+  static constexpr int kTrailFrames = 8, kTalkWordFrames = 20;
   static constexpr std::size_t kMaxUtterance = 30 * kSampleRate;
   std::string prefix_;
   bool stop_ = false, listening_ = false, rulesActive_ = false, dictationActive_ = false;
