@@ -968,7 +968,7 @@ class SphinxRecognizer {
       if (withheld_.size() > kMaxUtterance)
         withheld_.erase(withheld_.begin(), withheld_.end() - static_cast<long>(kMaxUtterance));
       n = 0;
-    } else if (!withheld_.empty()) {
+    } else if (holding) {
       withheld_.insert(withheld_.end(), s, s + n);
       released_.swap(withheld_);
       withheld_.clear();
