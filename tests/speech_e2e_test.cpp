@@ -319,8 +319,10 @@ TEST_F(SpeechEndToEnd, PhrasesOverATelevisionAreEachHeardOnce) {
 // before the words, out of quiet, and talk on after them): the words are
 // heard without what the room said around them, so each file is one
 // recognition at most and nearly always the phrase said, with and without
-// UNDEFINE. Heard with the room's talk, a quarter of them played a wrong
-// phrase, and beside UNDEFINE more than half played none of theirs.
+// UNDEFINE (beside which the voices under the words are allowed for).
+// Heard with the room's talk, a quarter of them played a wrong phrase, and
+// beside UNDEFINE more than half played none of theirs; without the
+// allowance, two of them were lost beside UNDEFINE.
 TEST_F(SpeechEndToEnd, PhrasesAsATalkingRoomStartsUpAreHeardWithoutIt) {
   std::vector<corpus::Phrase> phrases(corpus::kJapanese.begin(), corpus::kJapanese.begin() + 12);
   const corpus::Condition room{"babble 18 dB", "ja+f2", 165, 60, "", 18, corpus::Condition::Babble};
@@ -335,7 +337,7 @@ TEST_F(SpeechEndToEnd, PhrasesAsATalkingRoomStartsUpAreHeardWithoutIt) {
       right += h.files[i].texts == std::vector<std::string>{phrases[i].name};
     }
     std::printf("talking room, UNDEFINE %d: %zu of %zu right\n", undefine, right, phrases.size());
-    EXPECT_GE(right + (undefine ? 3 : 1), phrases.size()) << undefine;
+    EXPECT_GE(right + 1, phrases.size()) << undefine;
   }
 }
 

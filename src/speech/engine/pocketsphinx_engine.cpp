@@ -1162,6 +1162,7 @@ class SphinxRecognizer {
     bool f = Rejecting() && (freeDecoder_->open || freeWaits_);
     bool d = UsesDictation() && dictationDecoder_->open;
     bool spoken = speechSeen_, heardAgain = heardAgain_;
+    const bool underTalk = gate_.UnderTalk();  // before Forget clears it
     speechSeen_ = false;
     heardAgain_ = false;
     heldSamples_ = 0;
@@ -1225,7 +1226,10 @@ class SphinxRecognizer {
     const double wordFrames = weighed.wordFrames / RungWarp(weighedRung);  // as the sound was, not slowed
     const double margin = heardMargin - pace_.Cost(wordFrames, morae);
     const double threshold = japanese_ ? shared_->options.rejectJapanese : shared_->options.rejectEnglish;
-    const bool outOfGrammar = f && !noiseAlone && (shown[chosen].empty() || margin < threshold);
+    // Words said over other voices: the grammar's phrase must also explain
+    // the voices under it, which the free model takes as speech of its own.
+    const double line = threshold - (underTalk ? kUnderTalkAllowance : 0);
+    const bool outOfGrammar = f && !noiseAlone && (shown[chosen].empty() || margin < line);
     // Taken clearly on its sound alone: the voice and the pace learn from it,
     // so a new speaker's pace is learnt however far it is from the last one's.
     const bool clearly = (noiseAlone || !shown[chosen].empty()) && heardMargin >= threshold + kClearlyTaken;
@@ -1472,6 +1476,12 @@ class SphinxRecognizer {
   // child's phrases that the plain voice turns away score at most some 4
   // below it, a man's other talk mostly 10 to 40.
   static constexpr double kFarBelowLine = 5;
+  // How much lower the rejection line is for words said over other voices
+  // (the utterance was heard afresh where they rose above them): over the
+  // bench's babble, other speech said over it scored at least 4 below the
+  // line (most of it 10 to 40), the phrases it turned away 0 to 13 below
+  // (both languages' development voices).
+  static constexpr double kUnderTalkAllowance = 3;
   // How much further ahead per frame a Japanese phrase must be for each
   // step its confidence falls (by a factor of e). Over the bench's Japanese
   // voices and rooms, 1 to 3 turned away some 4% more of other speech for
