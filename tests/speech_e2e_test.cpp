@@ -37,6 +37,28 @@ class SpeechEndToEnd : public ::testing::Test {
     EXPECT_FALSE(audio.empty()) << text;
     return audio;
   }
+  static std::vector<std::vector<std::int16_t>> SpeakAll(const std::vector<corpus::Phrase>& phrases,
+                                                         const corpus::Condition& condition) {
+    std::vector<std::vector<std::int16_t>> audio;
+    for (const auto& p : phrases) audio.push_back(corpus::Speak(p.reading, condition));
+    return audio;
+  }
+  // The first n phrases of the list as the catalogue (values from 100; with
+  // an UNDEFINE entry of that voice unless 0).
+  std::vector<corpus::Phrase> Catalogue(const std::vector<corpus::Phrase>& list, std::size_t n, int undefine) {
+    std::vector<corpus::Phrase> phrases(list.begin(), list.begin() + static_cast<long>(n));
+    test::WriteFile(dir / "Ninshiki.xml", corpus::CatalogueOf(phrases, 100, undefine));
+    return phrases;
+  }
+  // How many files from `from` on were heard as the one phrase said, the
+  // phrases said in turn from file `first` on.
+  static std::size_t Right(const corpus::Hearing& h, const std::vector<corpus::Phrase>& phrases, std::size_t from,
+                           std::size_t first = 0) {
+    std::size_t n = 0;
+    for (std::size_t i = from; i < h.files.size(); ++i)
+      n += h.files[i].texts == std::vector<std::string>{phrases[(i - first) % phrases.size()].name};
+    return n;
+  }
   corpus::Hearing Hear(const std::vector<std::vector<std::int16_t>>& audio, bool act,
                        const std::function<void(ConverterState&)>& setup = {},
                        const std::function<void(speech::SphinxOptions&)>& tune = {}) {
@@ -77,8 +99,7 @@ TEST_F(SpeechEndToEnd, CatalogueEntriesAreHeardAndPlayed) {
     const char* voice;
   } languages[] = {{&corpus::kJapanese, "ja"}, {&corpus::kEnglish, "en-us"}};
   for (const auto& lang : languages) {
-    std::vector<corpus::Phrase> phrases(lang.phrases->begin(), lang.phrases->begin() + 25);
-    test::WriteFile(dir / "Ninshiki.xml", corpus::CatalogueOf(phrases, 100, 0));
+    const auto phrases = Catalogue(*lang.phrases, 25, 0);
     std::vector<std::vector<std::int16_t>> audio;
     for (const auto& p : phrases) audio.push_back(Say(p.reading, lang.voice));
     corpus::Hearing h = Hear(audio, true);
@@ -96,8 +117,7 @@ TEST_F(SpeechEndToEnd, CatalogueEntriesAreHeardAndPlayed) {
 // as dictation text and plays UNDEFINE; the catalogue's own entries still
 // play themselves.
 TEST_F(SpeechEndToEnd, OtherSpeechPlaysUndefine) {
-  std::vector<corpus::Phrase> phrases(corpus::kJapanese.begin(), corpus::kJapanese.begin() + 10);
-  test::WriteFile(dir / "Ninshiki.xml", corpus::CatalogueOf(phrases, 100, 999));
+  const auto phrases = Catalogue(corpus::kJapanese, 10, 999);
   std::vector<std::vector<std::int16_t>> audio = {Say(phrases[0].reading, "ja"), Say(phrases[3].reading, "ja")};
   const std::vector<std::string> others = {corpus::kOtherJapanese[0], corpus::kOtherJapanese[2],
                                            corpus::kOtherEnglish[0], corpus::kOtherEnglish[1]};
@@ -129,8 +149,7 @@ TEST_F(SpeechEndToEnd, OtherSpeechPlaysUndefine) {
 // alone, starting out of quiet, is no command at all; also with the noise
 // suppression on.
 TEST_F(SpeechEndToEnd, RoomNoiseIsNoCommandAndHidesNone) {
-  std::vector<corpus::Phrase> phrases(corpus::kJapanese.begin(), corpus::kJapanese.begin() + 10);
-  test::WriteFile(dir / "Ninshiki.xml", corpus::CatalogueOf(phrases, 100, 0));
+  const auto phrases = Catalogue(corpus::kJapanese, 10, 0);
   const corpus::Condition room{"pink 15 dB", "ja", 160, 50, "", 15, corpus::Condition::Pink};
   std::vector<std::vector<std::int16_t>> audio = {corpus::RoomNoise(room, 1.5, 3000)};
   for (std::size_t i = 0; i < 4; ++i) audio.push_back(corpus::Speak(phrases[i * 3].reading, room));
@@ -152,17 +171,12 @@ TEST_F(SpeechEndToEnd, RoomNoiseIsNoCommandAndHidesNone) {
 // model learnt); without that decoder many are not. A phrase heard on its
 // own is read by that decoder too, since it scores clearly better on it.
 TEST_F(SpeechEndToEnd, AChildsVoiceIsHeardOnceTheSessionKnowsIt) {
-  std::vector<corpus::Phrase> phrases(corpus::kJapanese.begin(), corpus::kJapanese.begin() + 8);
-  test::WriteFile(dir / "Ninshiki.xml", corpus::CatalogueOf(phrases, 100, 0));
+  const auto phrases = Catalogue(corpus::kJapanese, 8, 0);
   const corpus::Condition child{"child", "ja+f4", 170, 70, "pitch 800", 17, corpus::Condition::Pink};
-  std::vector<std::vector<std::int16_t>> audio;
-  for (const auto& p : phrases) audio.push_back(corpus::Speak(p.reading, child));
+  const auto audio = SpeakAll(phrases, child);
   // Phrases heard right after the first, which the session learns the voice from.
   auto right = [&](double shorterVoiceWarp) {
-    corpus::Hearing h = Hear(audio, false, {}, Warped(shorterVoiceWarp));
-    std::size_t n = 0;
-    for (std::size_t i = 1; i < h.files.size(); ++i) n += h.files[i].texts == std::vector<std::string>{phrases[i].name};
-    return n;
+    return Right(Hear(audio, false, {}, Warped(shorterVoiceWarp)), phrases, 1);
   };
   const std::size_t learnt = right(speech::SphinxOptions{}.shorterVoiceWarp), plain = right(1.0);
   EXPECT_GE(learnt, phrases.size() - 2);
@@ -188,19 +202,13 @@ TEST_F(SpeechEndToEnd, AChildsVoiceIsHeardOnceTheSessionKnowsIt) {
 // as with the shorter voice alone (which, moved towards the child's voice,
 // hears many of them too).
 TEST_F(SpeechEndToEnd, AYoungerChildsVoiceClimbsToTheShortestVoice) {
-  const std::vector<corpus::Phrase>& phrases = corpus::kJapanese;
-  test::WriteFile(dir / "Ninshiki.xml", corpus::CatalogueOf(phrases, 100, 0));
+  const auto phrases = Catalogue(corpus::kJapanese, corpus::kJapanese.size(), 0);
   const corpus::Condition child{"younger child", "ja+f1", 160, 70, "pitch 700", 30, corpus::Condition::White};
-  std::vector<std::vector<std::int16_t>> audio;
-  for (const auto& p : phrases) audio.push_back(corpus::Speak(p.reading, child));
+  const auto audio = SpeakAll(phrases, child);
   // The phrases heard right after the first ten, which the session learns the voice from.
   const std::size_t learning = 10;
   auto right = [&](double shortest) {
-    corpus::Hearing h = Hear(audio, false, {}, Warped(speech::SphinxOptions{}.shorterVoiceWarp, shortest));
-    std::size_t n = 0;
-    for (std::size_t i = learning; i < h.files.size(); ++i)
-      n += h.files[i].texts == std::vector<std::string>{phrases[i].name};
-    return n;
+    return Right(Hear(audio, false, {}, Warped(speech::SphinxOptions{}.shorterVoiceWarp, shortest)), phrases, learning);
   };
   const std::size_t climbed = right(speech::SphinxOptions{}.shortestVoiceWarp);
   const std::size_t shorterOnly = right(speech::SphinxOptions{}.shorterVoiceWarp);
@@ -215,8 +223,7 @@ TEST_F(SpeechEndToEnd, AYoungerChildsVoiceClimbsToTheShortestVoice) {
 // so the child's last phrases are heard as well as in a session of its own
 // (the model moved towards the parent has faded by then).
 TEST_F(SpeechEndToEnd, AChildAfterAParentIsHeardWithinSomeTenPhrases) {
-  std::vector<corpus::Phrase> phrases(corpus::kJapanese.begin(), corpus::kJapanese.begin() + 8);
-  test::WriteFile(dir / "Ninshiki.xml", corpus::CatalogueOf(phrases, 100, 0));
+  const auto phrases = Catalogue(corpus::kJapanese, 8, 0);
   const corpus::Condition parent{"parent", "ja+m1", 150, 40, ""};
   const corpus::Condition child{"child", "ja+f4", 170, 70, "pitch 800", 17, corpus::Condition::Pink};
   std::vector<std::vector<std::int16_t>> parentSays, childSays, parents, childs;
@@ -229,11 +236,7 @@ TEST_F(SpeechEndToEnd, AChildAfterAParentIsHeardWithinSomeTenPhrases) {
   // The child's last six phrases heard right, after the given speech.
   auto lastRight = [&](std::vector<std::vector<std::int16_t>> audio) {
     audio.insert(audio.end(), childs.begin(), childs.end());
-    corpus::Hearing h = Hear(audio, false);
-    std::size_t n = 0;
-    for (std::size_t i = audio.size() - 6; i < h.files.size(); ++i)
-      n += h.files[i].texts == std::vector<std::string>{phrases[(i - (audio.size() - childs.size())) % 8].name};
-    return n;
+    return Right(Hear(audio, false), phrases, audio.size() - 6, audio.size() - childs.size());
   };
   EXPECT_GE(lastRight(parents), lastRight({}));
 }
@@ -244,8 +247,7 @@ TEST_F(SpeechEndToEnd, AChildAfterAParentIsHeardWithinSomeTenPhrases) {
 // and its phrases still play themselves (most of it: the mora loop is a
 // loose model of a child's speech).
 TEST_F(SpeechEndToEnd, AChildsOtherSpeechPlaysUndefine) {
-  std::vector<corpus::Phrase> phrases(corpus::kJapanese.begin(), corpus::kJapanese.begin() + 10);
-  test::WriteFile(dir / "Ninshiki.xml", corpus::CatalogueOf(phrases, 100, 999));
+  const auto phrases = Catalogue(corpus::kJapanese, 10, 999);
   const corpus::Condition child{"child", "ja+f4", 170, 70, "pitch 800", 17, corpus::Condition::Pink};
   std::vector<std::vector<std::int16_t>> audio;
   for (std::size_t i = 0; i < 4; ++i) audio.push_back(corpus::Speak(phrases[i].reading, child));
@@ -265,8 +267,7 @@ TEST_F(SpeechEndToEnd, AChildsOtherSpeechPlaysUndefine) {
 // The session stays with the man's voice, the talk plays UNDEFINE and his
 // next command plays itself.
 TEST_F(SpeechEndToEnd, TalkThatIsNoCommandLeavesTheVoiceAsItWas) {
-  std::vector<corpus::Phrase> phrases(corpus::kJapanese.begin(), corpus::kJapanese.begin() + 10);
-  test::WriteFile(dir / "Ninshiki.xml", corpus::CatalogueOf(phrases, 100, 999));
+  const auto phrases = Catalogue(corpus::kJapanese, 10, 999);
   std::vector<std::vector<std::int16_t>> audio;
   for (std::size_t i = 0; i < 6; ++i) audio.push_back(Say(phrases[i].reading, "ja+m1"));
   const std::size_t talk = 12;
@@ -286,8 +287,7 @@ TEST_F(SpeechEndToEnd, TalkThatIsNoCommandLeavesTheVoiceAsItWas) {
 // no command. Its switching on, out of quiet, may be heard as one utterance,
 // as words would be.
 TEST_F(SpeechEndToEnd, PhrasesOverATelevisionAreEachHeardOnce) {
-  std::vector<corpus::Phrase> phrases(corpus::kJapanese.begin(), corpus::kJapanese.begin() + 10);
-  test::WriteFile(dir / "Ninshiki.xml", corpus::CatalogueOf(phrases, 100, 0));
+  const auto phrases = Catalogue(corpus::kJapanese, 10, 0);
   corpus::Condition voice{"", "ja", 160, 50, "", 60, corpus::Condition::White};
   voice.leadSeconds = voice.trailSeconds = 0;
   std::vector<std::int16_t> stream(speech::kSampleRate * 8, 0);
@@ -324,18 +324,14 @@ TEST_F(SpeechEndToEnd, PhrasesOverATelevisionAreEachHeardOnce) {
 // beside UNDEFINE more than half played none of theirs; without the
 // allowance, two of them were lost beside UNDEFINE.
 TEST_F(SpeechEndToEnd, PhrasesAsATalkingRoomStartsUpAreHeardWithoutIt) {
-  std::vector<corpus::Phrase> phrases(corpus::kJapanese.begin(), corpus::kJapanese.begin() + 12);
   const corpus::Condition room{"babble 18 dB", "ja+f2", 165, 60, "", 18, corpus::Condition::Babble};
-  std::vector<std::vector<std::int16_t>> audio;
-  for (const auto& p : phrases) audio.push_back(corpus::Speak(p.reading, room));
+  const auto audio = SpeakAll(Catalogue(corpus::kJapanese, 12, 0), room);
   for (int undefine : {0, 999}) {
-    test::WriteFile(dir / "Ninshiki.xml", corpus::CatalogueOf(phrases, 100, undefine));
+    const auto phrases = Catalogue(corpus::kJapanese, 12, undefine);
     corpus::Hearing h = Hear(audio, false);
-    std::size_t right = 0;
-    for (std::size_t i = 0; i < h.files.size(); ++i) {
+    for (std::size_t i = 0; i < h.files.size(); ++i)
       EXPECT_LE(h.files[i].texts.size(), 1u) << undefine << " " << phrases[i].name;
-      right += h.files[i].texts == std::vector<std::string>{phrases[i].name};
-    }
+    const std::size_t right = Right(h, phrases, 0);
     std::printf("talking room, UNDEFINE %d: %zu of %zu right\n", undefine, right, phrases.size());
     EXPECT_GE(right + 1, phrases.size()) << undefine;
   }
@@ -346,8 +342,7 @@ TEST_F(SpeechEndToEnd, PhrasesAsATalkingRoomStartsUpAreHeardWithoutIt) {
 // room's level would follow it, and it plays UNDEFINE once. Its tail, as
 // short as a command, was heard as one.
 TEST_F(SpeechEndToEnd, ASentenceOverATalkingRoomIsHeardOnce) {
-  std::vector<corpus::Phrase> phrases(corpus::kEnglish.begin(), corpus::kEnglish.begin() + 25);
-  test::WriteFile(dir / "Ninshiki.xml", corpus::CatalogueOf(phrases, 100, 999));
+  const auto phrases = Catalogue(corpus::kEnglish, 25, 999);
   const corpus::Condition room{"babble 18 dB", "en-029+f4", 160, 55, "", 18, corpus::Condition::Babble};
   std::vector<std::vector<std::int16_t>> audio;
   for (std::size_t i = 8; i < 16; ++i) audio.push_back(corpus::Speak(corpus::kOtherEnglish[i], room));
@@ -363,8 +358,7 @@ TEST_F(SpeechEndToEnd, ASentenceOverATalkingRoomIsHeardOnce) {
 // alone. Words that begin just before it ends (too briefly to be called
 // speech yet) keep their first sound: うたって is not heard as たって.
 TEST_F(SpeechEndToEnd, WordsStartingAsNoiseAloneEndsKeepTheirStart) {
-  std::vector<corpus::Phrase> phrases(corpus::kJapanese.begin(), corpus::kJapanese.begin() + 25);
-  test::WriteFile(dir / "Ninshiki.xml", corpus::CatalogueOf(phrases, 100, 0));
+  const auto phrases = Catalogue(corpus::kJapanese, 25, 0);
   const corpus::Condition room{"pink 17 dB", "ja", 160, 50, "", 17, corpus::Condition::Pink};
   const auto noise = corpus::RoomNoise(room, 4.0, 3000);
   corpus::Hearing alone = Hear({noise}, false);
@@ -394,8 +388,7 @@ TEST_F(SpeechEndToEnd, WordsStartingAsNoiseAloneEndsKeepTheirStart) {
 // first words a recogniser hears, before it has learnt the microphone,
 // play the entry said.
 TEST_F(SpeechEndToEnd, FirstWordsOnAnUnusualMicrophoneAreHeardRight) {
-  std::vector<corpus::Phrase> phrases(corpus::kEnglish.begin(), corpus::kEnglish.begin() + 12);
-  test::WriteFile(dir / "Ninshiki.xml", corpus::CatalogueOf(phrases, 100, 0));
+  const auto phrases = Catalogue(corpus::kEnglish, 12, 0);
   const corpus::Condition close{"close up", "en-us+m3", 150, 50, "", 60, corpus::Condition::White};
   for (std::size_t i : {0, 1, 3, 5}) {
     corpus::Hearing h = Hear({corpus::Speak(phrases[i].reading, close)}, false);
@@ -409,8 +402,7 @@ TEST_F(SpeechEndToEnd, FirstWordsOnAnUnusualMicrophoneAreHeardRight) {
 // pause, and hear the words after it as well: each phrase plays once, and
 // the one said.
 TEST_F(SpeechEndToEnd, FirstWordsWithAPauseAreHeardOnceAndWhole) {
-  std::vector<corpus::Phrase> phrases(corpus::kEnglish.begin(), corpus::kEnglish.begin() + 12);
-  test::WriteFile(dir / "Ninshiki.xml", corpus::CatalogueOf(phrases, 100, 999));
+  const auto phrases = Catalogue(corpus::kEnglish, 12, 999);
   const corpus::Condition voice{"", "en-us", 160, 50, "", 35, corpus::Condition::White, 0, 0};
   for (const char* name : {"Good morning", "See you later"}) {
     auto p = std::find_if(phrases.begin(), phrases.end(), [&](const auto& x) { return x.name == name; });
@@ -428,7 +420,7 @@ TEST_F(SpeechEndToEnd, FirstWordsWithAPauseAreHeardOnceAndWhole) {
 // itself. Voices and rooms where the free model, learning the microphone
 // from its own few morae, let other speech through as an entry.
 TEST_F(SpeechEndToEnd, FirstWordsBesideUndefineAreWeighedAsLaterOnes) {
-  test::WriteFile(dir / "Ninshiki.xml", corpus::CatalogueOf(corpus::kJapanese, 100, 999));
+  Catalogue(corpus::kJapanese, corpus::kJapanese.size(), 999);
   const auto conditions = corpus::Conditions("ja", true);
   std::size_t rejected = 0, others = 0;
   const std::pair<std::size_t, std::size_t> heard[] = {{2, 0}, {6, 5}, {7, 15}};  // condition, entry
