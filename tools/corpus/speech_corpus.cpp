@@ -172,9 +172,9 @@ std::vector<Condition> Conditions(const std::string& language, bool development)
             // formants with its pitch, as a shorter vocal tract has them.
             {"f1 child, pitch +700", ja + "+f1", 160, 70, "pitch 700", 30, N::White},
             {"Open JTalk child, pitch +600", kOpenJTalk, 160, 50, "pitch 600", 30, N::White},
-            // A younger child, heard right only slowed 1.45 times or more:
-            // the decoder slowed 1.25 times, moved towards the speaker once
-            // its readings are taken, keeps its lead over the slower one.
+            // A younger child, heard right only slowed 1.45 times or more,
+            // which the session reaches only once that decoder, too, has
+            // moved towards the child's voice.
             {"Open JTalk younger child, pitch +700", kOpenJTalk, 160, 50, "pitch 700", 30, N::White}};
   if (language == "ja")
     return {{"m2 130", ja + "+m2", 130, 45, "", 35, N::White},
