@@ -1247,7 +1247,12 @@ class SphinxRecognizer {
     // slower, as a child's phrases do, and would carry the session to a
     // child's voice (and all its decoders) while a television talks.
     const bool farBelow = f && margin < threshold - kFarBelowLine;
-    LearnVoice(h[0], heard, phrase, lead, !f || clearly, !farBelow);
+    // Its scores count for the shortest voice when it was taken clearly, or
+    // taken at all and not over other voices: a voice far from the model
+    // beside UNDEFINE (a fast child in noise) is seldom taken clearly, and
+    // would never climb to the voice that hears it right.
+    const bool alone = learn && !underTalk;
+    LearnVoice(h[0], heard, phrase, lead, !f || clearly || alone, !farBelow);
     if (noiseAlone) {
       if (shared_->options.trace) std::fprintf(stderr, "utterance: noise alone over %d frames\n", h[chosen].frames);
       return false;
@@ -1277,12 +1282,16 @@ class SphinxRecognizer {
     // its own reading: moved towards the speaker alike, their scores still
     // tell which fits the voice. The chosen one alone moved gains some 4
     // per frame and keeps its lead (a young child held at the shorter
-    // voice, a man in reverb at the shortest). Only from phrases taken
-    // clearly, and not over other voices: babble forced onto a phrase, or
-    // under it, would move them towards the babble.
-    if (learn && (!f || clearly) && !underTalk)
+    // voice, a man in reverb at the shortest). Not from a phrase said over
+    // other voices: babble forced onto a phrase, or under it, would move
+    // them towards the babble. The slower voices learn from every phrase
+    // taken, as without UNDEFINE, so that a voice far from the model can
+    // climb to the one that hears it right; the faster ones only from
+    // phrases taken clearly (from every one, a talking room that was not
+    // told from quiet cost a phrase).
+    if (alone)
       for (int k = 0; k < kRungs; ++k)
-        if (k != chosen && phrase[k]) LearnSpeaker(k, h[k].text, audio);
+        if (k != chosen && phrase[k] && (k > chosen || !f || clearly)) LearnSpeaker(k, h[k].text, audio);
     return !text.empty();
   }
 
@@ -1335,13 +1344,13 @@ class SphinxRecognizer {
   // child after a parent), so it learns the new voice from its first words.
   // The shortest voice listens only while the shorter one is ahead of the
   // plain one (a voice shorter than a woman's is a child's). It learns only
-  // from phrases clearly taken (`taken`), and each must score better
-  // than the shorter voice by a margin: other speech, babble and reverb
-  // forced onto the catalogue's phrases score better the more they are
-  // slowed, and once there, other speech is turned away less. The shorter
-  // voice learns from all but speech turned away far below the line
-  // (`near`), so that a child whose phrases the plain voice turns away
-  // still reaches it.
+  // from phrases taken clearly, or not over other voices (`taken`), and
+  // each must score better than the shorter voice by a margin: other
+  // speech, babble and reverb forced onto the catalogue's phrases score
+  // better the more they are slowed, and once there, other speech is
+  // turned away less. The shorter voice learns from all but speech turned
+  // away far below the line (`near`), so that a child whose phrases the
+  // plain voice turns away still reaches it.
   void LearnVoice(const Decoder::Hypothesis& plain, const Heard& heard, const Heard& phrase,
                   const std::array<double, kRungs>& lead, bool taken, bool near) {
     const double perFrame = phrase[0] ? plain.acoustic / plain.frames : 0;
